@@ -1,0 +1,43 @@
+// One HID interface opened for reading (overlapped, on its own reader thread) and writing.
+#pragma once
+
+#include <vector>
+
+#include "USBHIDDeviceInfo.h"
+
+class CUSBHIDDeviceImpl;
+
+class CUSBHIDDevice {
+public:
+    CUSBHIDDevice();
+    // Closes the device if open (waiting for its reader thread), then destroys the thread object.
+    virtual ~CUSBHIDDevice();
+
+    // One input report of exactly inputReportByteLength bytes, byte 0 the report ID.
+    // Runs on the device's reader thread; this layer holds no lock while calling it.
+    virtual void OnReport(std::vector<char>& report) = 0;
+
+    // Opens info().devicePath for reading and writing and starts the reader thread; the result is
+    // that of starting the thread. Throws std::string: "CreateEvent failed",
+    // "CreateFile of %s for reading failed", "CreateFile of %s for writing failed".
+    bool Open();
+    // Stops the reader (flag, event, bounded wait) and closes every handle; nothing when closed.
+    void Close();
+    bool IsOpen() const;
+    // Sends one output report synchronously. Throws std::string: "Invalid file handle. Can not write
+    // to this device", "Too small buffer (only %i bytes) to send. Required size is %i bytes",
+    // "Too big buffer (%i bytes) to send. Required size is %i bytes", "WriteFile to %s failed".
+    void Write(const std::vector<char>& report);
+
+    // The interface this device opens; written by the owner before Open.
+    USBHIDDeviceInfo& Info();
+    const USBHIDDeviceInfo& Info() const;
+
+    // Closes this device if open, copies the eight info fields, and opens this device when the
+    // other one is open (each then has its own handles and reader thread). Self-assignment: nothing.
+    CUSBHIDDevice& operator=(const CUSBHIDDevice& other);
+    CUSBHIDDevice(const CUSBHIDDevice&) = delete;
+
+private:
+    CUSBHIDDeviceImpl* impl;  // owned
+};

@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs everything the project needs on a Debian 12 machine, idempotently.
+# Takes a second or two when everything is already present.
+set -euo pipefail
+
+packages=(
+  cmake make g++ clang libclang-rt-14-dev googletest
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
+  wine wine32 wine64 xvfb xauth imagemagick
+)
+
+SUDO=""
+if [ "$(id -u)" != 0 ]; then SUDO=sudo; fi
+
+need_i386=0
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  $SUDO dpkg --add-architecture i386
+  need_i386=1
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+  name=$p
+  case $p in wine32) name="wine32:i386" ;; esac
+  if ! dpkg-query -W -f='${Status}' "$name" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -gt 0 ] || [ $need_i386 = 1 ]; then
+  echo "bootstrap: installing ${missing[*]}"
+  $SUDO apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+echo "bootstrap: all packages present"

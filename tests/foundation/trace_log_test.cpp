@@ -1,0 +1,111 @@
+#include "TraceLog.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include "DateTime.h"
+#include "TraceFile.h"
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+void CreateEmpty(const std::string& path) { std::ofstream(path, std::ios::binary | std::ios::trunc); }
+
+#ifdef _WIN32
+const char* kLineEnd = "\r\n";
+#else
+const char* kLineEnd = "\n";
+#endif
+
+}  // namespace
+
+TEST(TraceLog, SourceBaseName) {
+    EXPECT_EQ(SourceBaseName(".\\CitrixClient.cpp"), "CitrixClient");
+    EXPECT_EQ(SourceBaseName(".\\CitrixUSBButtonDeviceManagerClient"), "CitrixUSBButtonDeviceManagerClient");
+    EXPECT_EQ(SourceBaseName("plainname"), "plainname");
+    EXPECT_EQ(SourceBaseName("a.b\\c.d.e"), "c.d");
+}
+
+TEST(TraceLog, MissingFileAtFirstLineDisablesThePathForTheProcess) {
+    const std::string path = "trace_missing_test.log";
+    std::remove(path.c_str());
+    WriteLogLine("dropped", path, ".\\CitrixClient", false);
+    CreateEmpty(path);
+    WriteLogLine("still dropped", path, ".\\CitrixClient", false);
+    EXPECT_EQ(ReadAll(path), "");
+    std::remove(path.c_str());
+}
+
+TEST(TraceLog, LineFormatWithAndWithoutErrorFlag) {
+    const std::string path = "trace_format_test.log";
+    CreateEmpty(path);
+    WriteLogLine("DriverOpen entered", path, ".\\CitrixClient.cpp", false);
+    WriteLogLine("Could not open", path, ".\\CitrixClient.cpp", true);
+    const std::string text = ReadAll(path);
+    const std::string pid = std::to_string(tracefile::CurrentProcessId());
+    const std::string stamp = R"(\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}, \d{3}ms)";
+    const std::regex expected("^" + stamp + "\t" + pid + "\tCitrixClient\tDriverOpen entered" + kLineEnd +
+                              "ERROR\t" + stamp + "\t" + pid + "\tCitrixClient\tCould not open" + kLineEnd + "$");
+    EXPECT_TRUE(std::regex_match(text, expected)) << text;
+    std::remove(path.c_str());
+}
+
+TEST(TraceLog, RemovedAfterFirstUseIsCreatedAgain) {
+    const std::string path = "trace_recreate_test.log";
+    CreateEmpty(path);
+    WriteLogLine("one", path, "x", false);
+    std::remove(path.c_str());
+    WriteLogLine("two", path, "x", false);
+    EXPECT_NE(ReadAll(path).find("\tx\ttwo"), std::string::npos);
+    std::remove(path.c_str());
+}
+
+TEST(TraceLog, ConcurrentWritersProduceWholeLines) {
+    const std::string path = "trace_threads_test.log";
+    CreateEmpty(path);
+    const std::string a(300, 'a'), b(300, 'b');
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 50; ++i) WriteLogLine(t % 2 ? a : b, path, "src", false);
+        });
+    }
+    for (auto& t : threads) t.join();
+    std::istringstream lines(ReadAll(path));
+    std::string line;
+    int count = 0;
+    while (std::getline(lines, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        const std::string tail = line.substr(line.rfind('\t') + 1);
+        EXPECT_TRUE(tail == a || tail == b) << line;
+        ++count;
+    }
+    EXPECT_EQ(count, 200);
+    std::remove(path.c_str());
+}
+
+TEST(DateTime, DifferenceAndFormat) {
+    CDateTime earlier;
+    earlier.ticks = 1000;
+    CDateTime later;
+    later.ticks = 1059;
+    uint32_t ms = 0;
+    EXPECT_TRUE(later.MillisecondsSince(earlier, ms));
+    EXPECT_EQ(ms, 59u);
+    EXPECT_FALSE(earlier.MillisecondsSince(later, ms));  // clock set back
+    CDateTime t;
+    t.year = 2014; t.month = 1; t.day = 5; t.hour = 9; t.minute = 7; t.second = 3; t.millisecond = 42;
+    EXPECT_EQ(t.ToString(), "2014/01/05 09:07:03, 042ms");
+}
