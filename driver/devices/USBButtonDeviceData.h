@@ -1,0 +1,55 @@
+// The state of one button device: the HID device that receives its reports, its descriptor and the
+// buttons pressed at its last button report.
+#pragma once
+
+#include <cstdint>
+#include <list>
+#include <vector>
+
+#include "CriticalSection.h"
+#include "USBButtonDeviceDescriptor.h"
+#include "USBHIDDevice.h"
+
+class CUSBButtonDevice;
+
+// Threads and the lock: OnReport runs on the reader thread; everything else on the caller's thread.
+// `lock` guards pressedButtons, descriptor, buttonEventsEnabled and lastReport. The reader thread
+// holds it while it tests and decodes a report and compares it with pressedButtons, and again while
+// it stores the new pressedButtons; it does not hold it while it calls OnButtonPressed. The
+// caller's thread holds it only for short copies (Init, EnableButtonEvents, the LED calls, the
+// pressed buttons in assignment) and never while it waits for the reader thread (Close, Open and
+// the HID assignment run without it), so neither thread can wait for the other while holding it.
+class CUSBButtonDeviceData : public CUSBHIDDevice {
+public:
+    explicit CUSBButtonDeviceData(CUSBButtonDevice* owner);
+    // Stops the reader thread before the state it uses goes away.
+    ~CUSBButtonDeviceData() override;
+    CUSBButtonDeviceData(const CUSBButtonDeviceData&) = delete;
+    CUSBButtonDeviceData& operator=(const CUSBButtonDeviceData&) = delete;
+
+    // Reader thread: turns a button report into releases, then presses, for the owner.
+    void OnReport(std::vector<char>& report) override;
+
+    void Init(const USBButtonDeviceDescriptor& newDescriptor);
+    const USBButtonDeviceDescriptor& GetDescriptor() const { return descriptor; }
+    void EnableButtonEvents(bool enabled);
+    void SendLEDReport(const std::list<LEDSetting>& settings);
+    bool Connect();
+    void Disconnect();
+    // The HID device part and the pressed buttons of the other device.
+    void AssignFrom(const CUSBButtonDeviceData& other);
+
+private:
+    // The descriptor's interface goes into the HID info only while the device is closed, since the
+    // reader thread reads that info; an Init on an open device takes effect at the next Connect or
+    // Disconnect.
+    void ApplyPendingInfo();
+
+    CUSBButtonDevice* owner;              // not owned
+    std::vector<int32_t> pressedButtons;  // hardware codes at the last accepted button report
+    USBButtonDeviceDescriptor descriptor;
+    bool buttonEventsEnabled = true;
+    std::vector<char> lastReport;         // the previous accepted report (SonicMic decoding)
+    bool infoPending = false;             // descriptor.hidInfo not yet in the HID info
+    mutable CCriticalSectionClass lock;
+};

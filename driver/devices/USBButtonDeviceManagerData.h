@@ -1,0 +1,42 @@
+// The state of a button device manager: the HID manager that enumerates and receives notifications,
+// and the descriptor given to each supported interface seen.
+#pragma once
+
+#include <list>
+#include <map>
+
+#include "USBButtonDeviceDescriptor.h"
+#include "USBHIDManager.h"
+
+class CUSBButtonDeviceManager;
+
+// The order of knownDevices: by vendor and then product id (unsigned) when both paths are empty,
+// otherwise by path alone (byte-wise). In practice the key is the lower-cased path.
+struct USBHIDDeviceInfoLess {
+    bool operator()(const USBHIDDeviceInfo& a, const USBHIDDeviceInfo& b) const;
+};
+
+// Sorts by device path (stable) and gives each repeated name the next number of one counter shared
+// by all names, starting at 2: "A", "B", "A (2)", "B (3)".
+void MakeNamesUnique(std::list<USBButtonDeviceDescriptor>& devices);
+
+// Threads: the hooks (from the notification window) and the listing run on the thread that
+// constructed the manager; knownDevices is used only there and has no lock.
+class CUSBButtonDeviceManagerData : public CUSBHIDManager {
+public:
+    explicit CUSBButtonDeviceManagerData(CUSBButtonDeviceManager* owner);
+    ~CUSBButtonDeviceManagerData() override;
+
+    void OnDeviceArrival(const USBHIDDeviceInfo& info) override;
+    void OnDeviceRemoval(const USBHIDDeviceInfo& info) override;
+
+    // Whether the interface is a supported device; if so fills the descriptor: the one stored for
+    // this interface, or a new one (table name, copy of info, id as passed) that is then stored.
+    bool ResolveDescriptor(const USBHIDDeviceInfo& info, USBButtonDeviceDescriptor& descriptor);
+    void GetConnectedDevices(std::list<USBButtonDeviceDescriptor>& devices);
+
+private:
+    // The descriptor each supported interface got when first seen; never removed or updated.
+    std::map<USBHIDDeviceInfo, USBButtonDeviceDescriptor, USBHIDDeviceInfoLess> knownDevices;
+    CUSBButtonDeviceManager* owner;  // not owned
+};
