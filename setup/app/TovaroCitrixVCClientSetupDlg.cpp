@@ -1,0 +1,116 @@
+#include "TovaroCitrixVCClientSetupDlg.h"
+
+#include "AboutDlg.h"
+#include "LogText.h"
+#include "WinApp.h"
+
+CTovaroCitrixVCClientSetupDlg::CTovaroCitrixVCClientSetupDlg(CWnd* parent)
+    : CDialog(IDD_TOVAROCITRIXVCCLIENTSETUP_DIALOG, parent),
+      programIcon(AfxGetApp()->LoadIcon(IDR_MAINFRAME)) {}
+
+BEGIN_MESSAGE_MAP(CTovaroCitrixVCClientSetupDlg, CDialog)
+    ON_WM_SYSCOMMAND()
+    ON_WM_PAINT()
+    ON_WM_QUERYDRAGICON()
+    ON_BN_CLICKED(IDC_INSTALL_BUTTON, &CTovaroCitrixVCClientSetupDlg::OnInstall)
+    ON_BN_CLICKED(IDC_UNINSTALL_BUTTON, &CTovaroCitrixVCClientSetupDlg::OnUninstall)
+    ON_BN_CLICKED(IDC_CLEAR_BUTTON, &CTovaroCitrixVCClientSetupDlg::OnClear)
+END_MESSAGE_MAP()
+
+void CTovaroCitrixVCClientSetupDlg::DoDataExchange(CDataExchange* exchange) {
+    CDialog::DoDataExchange(exchange);
+    if (!exchange->m_bSaveAndValidate && logEdit.GetSafeHwnd() != nullptr) {
+        // Everything the buttons depend on is read afresh from the registry and the disk.
+        const bool clientInstalled = installer.IsICAClientInstalled();
+        const bool channelInstalled = installer.IsChannelInstalled();
+        const bool driverPresent = installer.DriverSourceExists();
+        installButton.EnableWindow(driverPresent && clientInstalled);
+        uninstallButton.EnableWindow(clientInstalled && channelInstalled);
+    }
+    DDX_Control(exchange, IDC_LOG_EDIT, logEdit);
+    DDX_Text(exchange, IDC_LOG_EDIT, logText);
+    DDX_Control(exchange, IDC_INSTALL_BUTTON, installButton);
+    DDX_Control(exchange, IDC_UNINSTALL_BUTTON, uninstallButton);
+}
+
+BOOL CTovaroCitrixVCClientSetupDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+
+    if (HMENU systemMenu = GetSystemMenu(FALSE)) {
+        char aboutText[256] = {};
+        if (::LoadStringA(AfxGetApp()->m_hInstance, IDS_ABOUTBOX, aboutText, sizeof aboutText) > 0) {
+            ::AppendMenuA(systemMenu, MF_SEPARATOR, 0, nullptr);
+            ::AppendMenuA(systemMenu, MF_STRING, IDM_ABOUTBOX, aboutText);
+        }
+    }
+    SetIcon(programIcon, TRUE);
+    SetIcon(programIcon, FALSE);
+
+    const std::string clientFolder = installer.GetICAClientFolder();
+    if (!clientFolder.empty())
+        AddLogLine(FormatLogText("Citrix client is installed in %s", clientFolder.c_str()));
+    else
+        AddLogLine("Citrix client is not installed");
+    AddLogLine(installer.IsChannelInstalled() ? "Citrix virutal channel is already installed"
+                                              : "Citrix virtual channel is not installed");
+    if (!installer.DriverSourceExists()) {
+        std::string source;
+        try {
+            source = installer.GetDriverSourcePath();
+        } catch (int) {
+            // The program's own folder is always found while it runs; an empty path otherwise.
+        }
+        AddLogLine(FormatLogText("ERROR: Could not find Citrix client DLL (%s)", source.c_str()));
+    }
+    AddLogLine("");
+
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CTovaroCitrixVCClientSetupDlg::AddLogLine(const std::string& text) {
+    ++lineCounter;
+    if (text.empty())
+        logText += "\r\n";
+    else
+        logText += FormatLogText("%i.\t%s%s", lineCounter, text.c_str(), "\r\n");
+    UpdateData(FALSE);
+    logEdit.LineScroll(logEdit.GetLineCount());
+}
+
+void CTovaroCitrixVCClientSetupDlg::OnSysCommand(UINT id, LPARAM lParam) {
+    if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg about;
+        about.DoModal();
+    } else {
+        Default();
+    }
+}
+
+void CTovaroCitrixVCClientSetupDlg::OnPaint() {
+    if (!IsIconic()) {
+        Default();
+        return;
+    }
+    CPaintDC dc(this);
+    SendMessage(WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(dc.GetSafeHdc()), 0);
+    const int iconWidth = ::GetSystemMetrics(SM_CXICON);
+    const int iconHeight = ::GetSystemMetrics(SM_CYICON);
+    RECT rect;
+    GetClientRect(&rect);
+    const int x = (rect.right - rect.left - iconWidth + 1) / 2;
+    const int y = (rect.bottom - rect.top - iconHeight + 1) / 2;
+    dc.DrawIcon(x, y, programIcon);
+}
+
+HCURSOR CTovaroCitrixVCClientSetupDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(programIcon); }
+
+void CTovaroCitrixVCClientSetupDlg::OnInstall() { installer.OnInstall(*this); }
+
+void CTovaroCitrixVCClientSetupDlg::OnUninstall() { installer.OnUninstall(*this); }
+
+void CTovaroCitrixVCClientSetupDlg::OnClear() {
+    logText.clear();
+    lineCounter = 0;
+    UpdateData(FALSE);
+}
