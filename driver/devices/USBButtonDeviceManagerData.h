@@ -5,20 +5,11 @@
 #include <list>
 #include <map>
 
+#include "DeviceNames.h"
 #include "USBButtonDeviceDescriptor.h"
 #include "USBHIDManager.h"
 
 class CUSBButtonDeviceManager;
-
-// The order of knownDevices: by vendor and then product id (unsigned) when both paths are empty,
-// otherwise by path alone (byte-wise). In practice the key is the lower-cased path.
-struct USBHIDDeviceInfoLess {
-    bool operator()(const USBHIDDeviceInfo& a, const USBHIDDeviceInfo& b) const;
-};
-
-// Sorts by device path (stable) and gives each repeated name the next number of one counter shared
-// by all names, starting at 2: "A", "B", "A (2)", "B (3)".
-void MakeNamesUnique(std::list<USBButtonDeviceDescriptor>& devices);
 
 // Threads: the hooks (from the notification window) and the listing run on the thread that
 // constructed the manager; knownDevices is used only there and has no lock.
