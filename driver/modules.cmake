@@ -2,25 +2,37 @@
 #   TovaroCitrixVC      the shipping driver: SetupAPI and hid.dll reach the real devices (Windows only)
 #   TovaroCitrixVCSim   the simulation build: the same driver linked with the simulated HID bus, which
 #                       it exports through a small C interface for tests and the demo
-# Both link their libraries whole, so that the module's entry and its static objects are kept.
-set(TOV_DRIVER_CORE tov_channel tov_protocol tov_devices tov_hid)
-
+# tov_add_driver_module(<name> <backend> [extra sources...])
+# <backend> is the HID backend library, or "" for none. Callable from any folder.
 function(tov_add_driver_module name backend)
-  add_library(${name} SHARED ${CMAKE_CURRENT_SOURCE_DIR}/TovaroCitrixVC.cpp ${ARGN})
-  set_target_properties(${name} PROPERTIES PREFIX "")
-  set(libs "")
-  foreach(lib IN LISTS TOV_DRIVER_CORE backend)
+  set(TOV_DRIVER_CORE tov_channel tov_protocol tov_devices tov_hid)
+  # The channel library (the export "Load") and the backend go into the module whole, through their
+  # objects; the other libraries are linked as archives, so the module holds what the channel client
+  # of TovaroCitrixVC.cpp reaches. Linking the whole libraries as well brings their include folders
+  # and dependencies (their archive members are then never needed again).
+  set(objects "")
+  foreach(lib IN ITEMS tov_channel ${backend})
     get_target_property(type ${lib} TYPE)
     if(type STREQUAL "STATIC_LIBRARY")
-      list(APPEND libs ${lib})
+      list(APPEND objects $<TARGET_OBJECTS:${lib}>)
     endif()
   endforeach()
-  target_link_libraries(${name} PRIVATE "$<LINK_LIBRARY:WHOLE_ARCHIVE,${libs}>" tov_foundation
-                        ${TOV_DRIVER_CORE} ${backend})
+  add_library(${name} SHARED ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/TovaroCitrixVC.cpp ${objects} ${ARGN})
+  set_target_properties(${name} PROPERTIES PREFIX "")
+  target_link_libraries(${name} PRIVATE ${TOV_DRIVER_CORE} ${backend} tov_foundation)
+  if(NOT TOV_WINDOWS)
+    # The module's own calls stay inside the module, whatever the host program defines.
+    target_link_options(${name} PRIVATE -Wl,-Bsymbolic)
+  endif()
 endfunction()
 
-if(TOV_WINDOWS AND TARGET tov_hid_setupapi)
-  tov_add_driver_module(TovaroCitrixVC tov_hid_setupapi ${CMAKE_CURRENT_SOURCE_DIR}/TovaroCitrixVC.def)
+if(TOV_WINDOWS)
+  # The shipping driver links the SetupAPI backend as soon as that library exists.
+  set(tov_shipping_backend "")
+  if(TARGET tov_hid_setupapi)
+    set(tov_shipping_backend tov_hid_setupapi)
+  endif()
+  tov_add_driver_module(TovaroCitrixVC "${tov_shipping_backend}" ${CMAKE_CURRENT_SOURCE_DIR}/TovaroCitrixVC.def)
 endif()
 # The simulation module is defined beside the simulated bus (tools/simbus), which adds it with
 # tov_add_driver_module(TovaroCitrixVCSim tov_simbus ...).

@@ -1,0 +1,52 @@
+// The process-wide state of the channel client: the bound client, the opened channel, the WD's send
+// procedure and the first-in-first-out queue of blocks waiting to be sent.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <list>
+#include <string>
+#include <vector>
+
+#include "CriticalSection.h"
+#include "IcaRecords.h"
+
+class CCitrixClient;
+
+class CCitrixClientData {
+public:
+    // Created on the first call (the binding of the client at library load), destroyed at process
+    // exit after the bound client.
+    static CCitrixClientData& Instance();
+
+    // Queue operations, safe on any thread: each holds `lock` for its own duration only.
+    void Push(const uint8_t* data, size_t size);  // appends a copy
+    // The first block or null. The block stays valid after the lock is released because only the
+    // engine thread removes blocks.
+    const std::vector<uint8_t>* Front();
+    void Pop();  // removes the first block if there is one
+    size_t QueuedBlocks();
+
+    CCriticalSectionClass lock;  // guards sendQueue, nothing else
+
+    // Written by the binding at library load and by DriverOpen, DriverPoll and
+    // LegacySendAvailableData on the engine thread; read on the engine thread only.
+    CCitrixClient* client = nullptr;
+    std::string channelName;
+    void* wdData = nullptr;
+    uint16_t channelNumber = 0;
+    PQUEUEVIRTUALWRITEPROC queueVirtualWrite = nullptr;
+    uint16_t maxDataSize = 0;  // the WD's maximum write size minus one; reported in the init data
+    bool hpcMode = false;      // always false: every block leaves through the poll path
+    bool firstPoll = true;     // true until the first poll of the process
+    // Time of the last successful send, on a monotonic clock so the pacing holds whatever happens
+    // to the wall clock and whatever its resolution.
+    std::chrono::steady_clock::time_point lastSendTime = std::chrono::steady_clock::now();
+
+private:
+    CCitrixClientData() : lock(false) {}
+    CCitrixClientData(const CCitrixClientData&) = delete;
+    CCitrixClientData& operator=(const CCitrixClientData&) = delete;
+
+    std::list<std::vector<uint8_t>> sendQueue;  // guarded by lock
+};

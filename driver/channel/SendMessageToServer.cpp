@@ -1,0 +1,21 @@
+#include <new>
+
+#include "ChannelTrace.h"
+#include "CitrixClientData.h"
+#include "CitrixClientOperations.h"
+#include "FormatString.h"
+
+void SendMessageToServer(const uint8_t* data, int size) {
+    TraceClient(FormatString("SendMessageToServer with %i bytes", size));
+    // Every block carries at least one byte; an empty or missing block would reach the WD as a
+    // zero-length write, so it is dropped here.
+    if (!data || size <= 0) {
+        TraceClientError(FormatString("SendMessageToServer: block of %i bytes dropped", size));
+        return;
+    }
+    try {
+        CCitrixClientData::Instance().Push(data, static_cast<size_t>(size));
+    } catch (const std::bad_alloc&) {
+        TraceClientError(FormatString("SendMessageToServer: no memory to queue %i bytes", size));
+    }
+}

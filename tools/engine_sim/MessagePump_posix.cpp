@@ -1,0 +1,9 @@
+#include "MessagePump.h"
+
+namespace enginesim {
+
+void PumpMessages(ModulePumpProc modulePump) {
+    if (modulePump) modulePump();
+}
+
+}  // namespace enginesim
