@@ -1,6 +1,7 @@
 // One HID interface opened for reading (overlapped, on its own reader thread) and writing.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "USBHIDDeviceInfo.h"
@@ -24,6 +25,9 @@ public:
     // Stops the reader (flag, event, bounded wait) and closes every handle; nothing when closed.
     void Close();
     bool IsOpen() const;
+    // Waits at most milliseconds for the reader thread to end; true when it ended or never ran.
+    // The reader ends by itself when a read fails (the interface was unplugged, for instance).
+    bool WaitForReaderEnd(uint32_t milliseconds);
     // Sends one output report synchronously. Throws std::string: "Invalid file handle. Can not write
     // to this device", "Too small buffer (only %i bytes) to send. Required size is %i bytes",
     // "Too big buffer (%i bytes) to send. Required size is %i bytes", "WriteFile to %s failed".

@@ -1,0 +1,97 @@
+#include "USBHIDDevice.h"
+
+#include "FormatString.h"
+#include "LastError.h"
+#include "MessageBox.h"
+#include "USBHIDDeviceImpl.h"
+
+CUSBHIDDevice::CUSBHIDDevice() : impl(new CUSBHIDDeviceImpl(this)) {}
+
+CUSBHIDDevice::~CUSBHIDDevice() {
+    if (impl->isOpen) impl->Close();
+    delete impl;
+    impl = nullptr;
+}
+
+bool CUSBHIDDevice::Open() { return impl->Open(); }
+void CUSBHIDDevice::Close() { impl->Close(); }
+bool CUSBHIDDevice::IsOpen() const { return impl->isOpen; }
+void CUSBHIDDevice::Write(const std::vector<char>& report) { impl->Write(report); }
+USBHIDDeviceInfo& CUSBHIDDevice::Info() { return impl->info; }
+const USBHIDDeviceInfo& CUSBHIDDevice::Info() const { return impl->info; }
+bool CUSBHIDDevice::WaitForReaderEnd(uint32_t milliseconds) { return impl->thread.WaitForEnd(milliseconds); }
+
+CUSBHIDDevice& CUSBHIDDevice::operator=(const CUSBHIDDevice& other) {
+    if (this == &other) return *this;
+    if (impl->isOpen) impl->Close();
+    impl->info = other.impl->info;
+    if (other.impl->isOpen) impl->Open();
+    return *this;
+}
+
+CUSBHIDDeviceImpl::CUSBHIDDeviceImpl(CUSBHIDDevice* owner)
+    : owner(owner),
+      thread(this),
+      readHandle(NoHandle()),
+      writeHandle(NoHandle()),
+      readEvent(NoHandle()),
+      overlapped{},
+      isOpen(false),
+      stopRequested(false) {}
+
+CUSBHIDDeviceImpl::~CUSBHIDDeviceImpl() {
+    if (isOpen) Close();
+    CloseHandles();
+}
+
+bool CUSBHIDDeviceImpl::Open() {
+    if (isOpen) Close();
+    // A reader that ended by itself left the handles of the previous opening.
+    CloseHandles();
+    OpenHandles();
+    isOpen = true;
+    stopRequested = false;
+    return thread.Start(0);
+}
+
+void CUSBHIDDeviceImpl::Close() {
+    if (!isOpen) return;
+    stopRequested = true;
+    WakeReader();
+    thread.WaitForEnd();
+    CloseHandles();
+    isOpen = false;
+}
+
+void CUSBHIDDeviceImpl::Write(const std::vector<char>& report) {
+    if (!HasWriteHandle()) throw std::string("Invalid file handle. Can not write to this device");
+    const uint32_t size = static_cast<uint32_t>(report.size());
+    const uint32_t required = static_cast<uint32_t>(info.outputReportByteLength);
+    if (size < required) {
+        throw FormatString("Too small buffer (only %i bytes) to send. Required size is %i bytes",
+                           static_cast<int>(size), static_cast<int>(required));
+    }
+    if (size > required) {
+        throw FormatString("Too big buffer (%i bytes) to send. Required size is %i bytes", static_cast<int>(size),
+                           static_cast<int>(required));
+    }
+    if (!WriteHandle(report)) throw FormatString("WriteFile to %s failed", info.devicePath.c_str());
+}
+
+CUSBDeviceThread::CUSBDeviceThread(CUSBHIDDeviceImpl* impl) : CThread(0, false), impl(impl) {}
+
+CUSBDeviceThread::~CUSBDeviceThread() = default;
+
+void CUSBDeviceThread::Run(int) {
+    try {
+        while (!impl->stopRequested) {
+            std::vector<char> report;
+            if (!impl->ReadReport(report)) break;
+            impl->owner->OnReport(report);
+        }
+    } catch (...) {
+        // The thrown text itself is not shown; the box carries the system's last error.
+        ShowMessageBox(FormatString("Reading from USB deviced failed: %s", LastErrorText().c_str()), "USBHIDManager",
+                       kMessageBoxOk | kMessageBoxIconError);
+    }
+}

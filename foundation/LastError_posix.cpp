@@ -1,0 +1,12 @@
+#include "LastError.h"
+
+#include <cerrno>
+#include <cstring>
+
+std::string LastErrorText() {
+    const int error = errno;
+    char buffer[256] = {0};
+    // The GNU strerror_r may return a static text instead of filling the buffer.
+    const char* text = strerror_r(error, buffer, sizeof(buffer));
+    return text ? std::string(text) : std::string();
+}

@@ -1,0 +1,41 @@
+// A worker thread whose body is the Run operation of a derived class.
+#pragma once
+
+#include <cstdint>
+
+struct CThreadData;
+
+class CThread {
+public:
+    // How long WaitForEnd and the destructor wait for Run to return.
+    static constexpr uint32_t kEndWaitMilliseconds = 30000;
+
+    // Not running; with startNow, calls Start(param).
+    CThread(int param, const bool& startNow);
+    // If Run has not returned, waits for it (kEndWaitMilliseconds); when that fails shows
+    // "Internal thread could not be stopped!" (caption "Error", OK button) and then keeps waiting,
+    // because the thread still uses this object. Returns at once when the thread never ran or ended.
+    virtual ~CThread();
+    CThread(const CThread&) = delete;
+    CThread& operator=(const CThread&) = delete;
+
+    // The thread body, called on the new thread with the value given to Start. Derived classes
+    // must make it return when their owner asks them to stop: nothing else ends the thread.
+    virtual void Run(int param) = 0;
+
+    // Starts a new thread running Run(param). False when the thread cannot be created or a thread
+    // started earlier is still running. A thread that ended earlier is cleaned up first.
+    bool Start(int param);
+
+    // True when no thread runs or Run returns within kEndWaitMilliseconds, false otherwise.
+    bool WaitForEnd();
+    // The same with another bound; the shipping code always uses WaitForEnd(). For tests.
+    bool WaitForEnd(uint32_t milliseconds);
+
+    // True between a successful Start and the return of Run.
+    bool IsRunning() const;
+
+private:
+    static unsigned ThreadProcedure(void* argument);
+    CThreadData* data;  // owned
+};

@@ -1,0 +1,95 @@
+// The state of the simulated HID bus, shared by its C interface and its HID seam.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "HIDSeam.h"
+
+namespace simbus {
+
+using Bytes = std::vector<uint8_t>;
+
+struct Interface {
+    int id = 0;
+    int deviceId = 0;  // the id of the main interface of its physical device
+    std::string path;           // lower case, as enumeration gives it
+    std::string announcedName;  // upper-case form, as notifications carry it
+    std::string channelName;    // Windows: the pipe that serves it
+    uint16_t vendorID = 0, productID = 0, versionNumber = 0, usagePage = 0, usage = 0;
+    int inputLength = 0, outputLength = 0;
+    unsigned failNext = 0;  // TOVSIM_FAIL_* kinds refused once each
+    std::vector<Bytes> delivered;
+    std::vector<Bytes> outputs;
+};
+
+enum OpeningKind : unsigned { kQuery = 1, kRead = 2, kWrite = 4 };
+
+// One handle the seam handed out for a simulated interface, with the bus's end of it.
+struct Opening {
+    int interfaceId;
+    unsigned kind;
+    hidseam::Handle client;  // what OpenPath returned
+    intptr_t server;         // the bus's end
+};
+
+// The preparsed data the seam hands out: a copy of the interface's capabilities.
+struct PreparsedData {
+    uint32_t magic;
+    hidseam::Caps caps;
+    bool failCaps;
+};
+constexpr uint32_t kPreparsedMagic = 0x53494D50;  // "SIMP"
+
+// Threads: every member is guarded by mutex. The bus never holds it while it announces arrivals
+// and removals, because the receiving window procedure probes through the seam, which locks it.
+struct Bus {
+    std::mutex mutex;
+    std::map<int, Interface> interfaces;  // by id
+    std::vector<Opening> openings;
+    unsigned failNextAny = 0;  // kinds refused on whichever interface is asked next
+    int nextId = 1;
+};
+
+Bus& TheBus();
+
+// Interface by path, compared without regard to ASCII case; null when not plugged. Needs the lock.
+Interface* FindByPath(Bus& bus, const std::string& path);
+// Takes a TOVSIM_FAIL_* kind if it is pending for the interface (or for any). Needs the lock.
+bool TakeFailure(Bus& bus, Interface* iface, unsigned kind);
+// Drains an opening's output reports into its interface and closes the bus's end. Needs the lock.
+void DropOpening(Bus& bus, size_t index);
+// Drops the openings whose client end was closed. Needs the lock.
+void Reap(Bus& bus);
+
+// Arrival and removal announcements (without the lock).
+void Announce(uint32_t event, uint32_t deviceType, const std::string& name);
+
+}  // namespace simbus
+
+// The platform's ends of a simulated interface: a named pipe in message mode on Windows, a
+// SOCK_SEQPACKET socket pair natively.
+namespace simchannel {
+
+// Connects a new client handle to the interface; false with the last error set when it cannot.
+bool Connect(const simbus::Interface& iface, uint32_t access, uint32_t share, uint32_t flags,
+             hidseam::Handle& client, intptr_t& server);
+// True while the client still holds its end.
+bool PeerAlive(intptr_t server);
+bool Send(intptr_t server, const uint8_t* data, size_t length);
+// One message the client wrote, without waiting; false when there is none.
+bool Receive(intptr_t server, simbus::Bytes& message);
+// Breaks the connection (the client's reads fail from now on) and closes the bus's end.
+void Disconnect(intptr_t server);
+// The system's own open and close, for paths the bus does not know.
+hidseam::Handle OpenSystemPath(const std::string& path, uint32_t access, uint32_t share, uint32_t flags);
+void CloseSystemHandle(hidseam::Handle handle);
+void SetErrorNotFound();
+void SetErrorAccessDenied();
+// The channel name that serves interface id.
+std::string ChannelName(int id);
+
+}  // namespace simchannel

@@ -1,0 +1,73 @@
+// Simulated interfaces natively: each handle is one end of a SOCK_SEQPACKET socket pair whose
+// other end the bus holds, so message boundaries are kept as with HID reports.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "SimBus.h"
+
+namespace simchannel {
+
+namespace {
+constexpr size_t kMaxMessage = 0x10000;
+}  // namespace
+
+std::string ChannelName(int id) {
+    char name[32];
+    std::snprintf(name, sizeof(name), "seqpacket-%d", id);
+    return name;
+}
+
+bool Connect(const simbus::Interface&, uint32_t, uint32_t, uint32_t, hidseam::Handle& client, intptr_t& server) {
+    int pair[2];
+    if (socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, pair) != 0) return false;
+    client = pair[0];
+    server = pair[1];
+    return true;
+}
+
+bool PeerAlive(intptr_t server) {
+    pollfd check = {static_cast<int>(server), 0, 0};
+    if (poll(&check, 1, 0) < 0) return false;
+    return (check.revents & (POLLHUP | POLLNVAL)) == 0;
+}
+
+bool Send(intptr_t server, const uint8_t* data, size_t length) {
+    return send(static_cast<int>(server), data, length, MSG_NOSIGNAL | MSG_DONTWAIT) == static_cast<ssize_t>(length);
+}
+
+bool Receive(intptr_t server, simbus::Bytes& message) {
+    message.assign(kMaxMessage, 0);
+    const ssize_t received = recv(static_cast<int>(server), message.data(), kMaxMessage, MSG_DONTWAIT);
+    if (received <= 0) return false;
+    message.resize(static_cast<size_t>(received));
+    return true;
+}
+
+void Disconnect(intptr_t server) {
+    shutdown(static_cast<int>(server), SHUT_RDWR);
+    close(static_cast<int>(server));
+}
+
+hidseam::Handle OpenSystemPath(const std::string& path, uint32_t access, uint32_t, uint32_t) {
+    int mode = O_RDONLY;
+    if ((access & hidseam::kGenericRead) && (access & hidseam::kGenericWrite)) {
+        mode = O_RDWR;
+    } else if (access & hidseam::kGenericWrite) {
+        mode = O_WRONLY;
+    }
+    return open(path.c_str(), mode | O_CLOEXEC);
+}
+
+void CloseSystemHandle(hidseam::Handle handle) {
+    if (handle >= 0) close(static_cast<int>(handle));
+}
+
+void SetErrorNotFound() { errno = ENOENT; }
+void SetErrorAccessDenied() { errno = EACCES; }
+
+}  // namespace simchannel
