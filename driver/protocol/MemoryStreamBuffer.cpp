@@ -202,6 +202,8 @@ CMemoryStreamBuffer::pos_type CMemoryStreamBuffer::seekoff(off_type offset, std:
         char* const end = epptr();
         setp(begin, end);
         pbump(static_cast<int>(newOffset));
+        // The readable bytes end at the new write position.
+        ExtendGetAreaToWritePosition();
         result = pos_type(newOffset);
     }
     return result;
