@@ -1,0 +1,255 @@
+// Drives the real setup program through its window as a person would: the test starts the
+// program from a folder of its own, reads the log with WM_GETTEXT, clicks with BM_CLICK and looks
+// at which buttons are enabled.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "setup_sandbox.h"
+
+namespace setuptest {
+namespace {
+
+constexpr int kLog = 1012, kInstall = 1013, kUninstall = 1014, kClear = 1015;
+constexpr DWORD kWaitMs = 20000;
+
+struct WindowSearch {
+    DWORD processId;
+    const char* caption;
+    HWND found;
+};
+
+BOOL CALLBACK MatchWindow(HWND window, LPARAM data) {
+    WindowSearch* search = reinterpret_cast<WindowSearch*>(data);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char caption[256] = {};
+    GetWindowTextA(window, caption, sizeof caption);
+    if (owner == search->processId && std::string(caption) == search->caption) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The running setup program and its dialog.
+class SetupProgram {
+public:
+    SetupProgram(const std::string& programFolder) {
+        const std::string exe = programFolder + "TovaroCitrixVCClientSetup.exe";
+        std::string built = TOV_SETUP_PROGRAM_PATH;
+        if (!built.empty() && built[0] == '/') built = "Z:" + built;
+        EXPECT_TRUE(CopyFileA(built.c_str(), exe.c_str(), FALSE)) << built;
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        std::string commandLine = "\"" + exe + "\"";
+        if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
+                            programFolder.c_str(), &startup, &process)) {
+            ADD_FAILURE() << "cannot start " << exe << ", error " << GetLastError();
+            return;
+        }
+        WaitForInputIdle(process.hProcess, kWaitMs);
+        dialog = WaitForWindow("TovaroCitrixVCClientSetup");
+        EXPECT_TRUE(dialog != nullptr) << "the setup dialog did not appear";
+        // The window exists while its initialisation still runs; the start-up log always ends
+        // with a blank line.
+        for (DWORD waited = 0; dialog && waited < kWaitMs; waited += 10) {
+            const std::string text = Log();
+            if (text.size() >= 4 && text.compare(text.size() - 4, 4, "\r\n\r\n") == 0) break;
+            Sleep(10);
+        }
+    }
+    ~SetupProgram() {
+        if (!process.hProcess) return;
+        if (dialog) PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
+        if (WaitForSingleObject(process.hProcess, kWaitMs) != WAIT_OBJECT_0) {
+            ADD_FAILURE() << "the setup program did not end on the Close command";
+            TerminateProcess(process.hProcess, 1);
+        }
+        DWORD exitCode = 1;
+        GetExitCodeProcess(process.hProcess, &exitCode);
+        EXPECT_EQ(0u, exitCode);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+
+    HWND WaitForWindow(const char* caption) const {
+        for (DWORD waited = 0; waited < kWaitMs; waited += 20) {
+            WindowSearch search{process.dwProcessId, caption, nullptr};
+            EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
+            if (search.found) return search.found;
+            if (WaitForSingleObject(process.hProcess, 20) == WAIT_OBJECT_0) return nullptr;
+        }
+        return nullptr;
+    }
+
+    std::string Log() const {
+        HWND field = GetDlgItem(dialog, kLog);
+        const LRESULT length = SendMessageA(field, WM_GETTEXTLENGTH, 0, 0);
+        std::string text(static_cast<size_t>(length) + 1, '\0');
+        const LRESULT got = SendMessageA(field, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
+        text.resize(static_cast<size_t>(got));
+        return text;
+    }
+    std::vector<std::string> LogLines() const { return SplitLines(Log()); }
+    // Returns once the click's handler has run in the program.
+    void Click(int id) const { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
+    bool Enabled(int id) const { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
+
+    PROCESS_INFORMATION process = {};
+    HWND dialog = nullptr;
+};
+
+class SetupDialogTest : public SetupSandbox {};
+
+TEST_F(SetupDialogTest, WithoutTheICAClientBothButtonsAreDisabled) {
+    PutDriverBesideProgram();
+    SetupProgram program(programFolder);
+    ASSERT_TRUE(program.dialog);
+    EXPECT_EQ("1.\tCitrix client is not installed\r\n"
+              "2.\tCitrix virtual channel is not installed\r\n"
+              "\r\n",
+              program.Log());
+    EXPECT_FALSE(program.Enabled(kInstall));
+    EXPECT_FALSE(program.Enabled(kUninstall));
+    EXPECT_TRUE(program.Enabled(kClear));
+
+    // The log field is read-only, multi-line, without scroll bars; the dialog is an app window
+    // with a minimize box.
+    const LONG fieldStyle = GetWindowLongA(GetDlgItem(program.dialog, kLog), GWL_STYLE);
+    EXPECT_TRUE(fieldStyle & ES_MULTILINE);
+    EXPECT_TRUE(fieldStyle & ES_READONLY);
+    EXPECT_FALSE(fieldStyle & (WS_VSCROLL | WS_HSCROLL));
+    EXPECT_TRUE(GetWindowLongA(program.dialog, GWL_STYLE) & WS_MINIMIZEBOX);
+    EXPECT_TRUE(GetWindowLongA(program.dialog, GWL_EXSTYLE) & WS_EX_APPWINDOW);
+    for (auto [id, caption] : {std::pair<int, const char*>{kInstall, "&Install"}, {kUninstall, "&Uninstall"},
+                               {kClear, "&Clear"}}) {
+        char text[64] = {};
+        SendMessageA(GetDlgItem(program.dialog, id), WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+        EXPECT_STREQ(caption, text);
+    }
+}
+
+TEST_F(SetupDialogTest, WithoutTheDriverFileInstallIsDisabledAndTheLogSaysWhere) {
+    InstallICAClient("Alpha");
+    SetupProgram program(programFolder);
+    ASSERT_TRUE(program.dialog);
+    EXPECT_EQ("1.\tCitrix client is installed in " + clientFolder + "\r\n" +
+                  "2.\tCitrix virtual channel is not installed\r\n" +
+                  "3.\tERROR: Could not find Citrix client DLL (" + driverSource() + ")\r\n" + "\r\n",
+              program.Log());
+    EXPECT_FALSE(program.Enabled(kInstall));
+    EXPECT_FALSE(program.Enabled(kUninstall));
+}
+
+TEST_F(SetupDialogTest, InstallAndUninstallThroughTheDialog) {
+    InstallICAClient("Alpha");
+    PutDriverBesideProgram();
+    SetupProgram program(programFolder);
+    ASSERT_TRUE(program.dialog);
+    ASSERT_EQ(3u, program.LogLines().size());
+    EXPECT_TRUE(program.Enabled(kInstall));
+    EXPECT_FALSE(program.Enabled(kUninstall));
+
+    program.Click(kInstall);
+    std::vector<std::string> lines = program.LogLines();
+    const std::string list = "VirtualDriverEx in registry key " + std::string(kListKey);
+    std::vector<std::string> expected = {
+        "1.\tCitrix client is installed in " + clientFolder,
+        "2.\tCitrix virtual channel is not installed",
+        "",
+        "4.\tSuccessfully added TovaroCitrixVC.dll to registry value " + std::string(kModuleKey),
+        "5.\tSucessfully read Alpha from value " + list,
+        "6.\tSuccessfully wrote Alpha, TovUSB to value " + list,
+        "7.\tSuccessfully copied " + driverSource() + " to " + driverTarget(),
+        "8.\tCitrix client installation finished successfully",
+        "",
+    };
+    EXPECT_EQ(expected, lines);
+    EXPECT_TRUE(program.Enabled(kInstall));
+    EXPECT_TRUE(program.Enabled(kUninstall));
+    EXPECT_EQ("TovaroCitrixVC.dll", ModuleValue());
+    std::string listValue;
+    ASSERT_TRUE(ReadList(listValue));
+    EXPECT_EQ("Alpha, TovUSB", listValue);
+    std::string copied;
+    ASSERT_TRUE(ReadFile(driverTarget(), copied));
+    EXPECT_EQ(kDriverContent, copied);
+
+    program.Click(kUninstall);
+    lines = program.LogLines();
+    ASSERT_EQ(15u, lines.size());
+    expected = {
+        "9.\tSuccessfully deleted registry key " + std::string(kModuleKey),
+        "10.\tSucessfully read Alpha, TovUSB from value " + list,
+        "11.\tSuccessfully wrote Alpha to value " + list,
+        "12.\tSuccessfully deleted " + driverTarget(),
+        "13.\tCitrix client uninstall finished successfully",
+        "",
+    };
+    EXPECT_EQ(expected, std::vector<std::string>(lines.begin() + 9, lines.end()));
+    EXPECT_TRUE(program.Enabled(kInstall));
+    EXPECT_FALSE(program.Enabled(kUninstall));
+    EXPECT_FALSE(ModuleKeyExists());
+    ASSERT_TRUE(ReadList(listValue));
+    EXPECT_EQ("Alpha", listValue);
+    EXPECT_FALSE(FileExists(driverTarget()));
+}
+
+TEST_F(SetupDialogTest, AlreadyInstalledChannelAndClearRestartingTheNumbering) {
+    InstallICAClient("TovUSB");
+    WriteModuleValue("TovaroCitrixVC.dll");
+    PutDriverBesideProgram();
+    SetupProgram program(programFolder);
+    ASSERT_TRUE(program.dialog);
+    ASSERT_EQ(3u, program.LogLines().size());
+    EXPECT_EQ("2.\tCitrix virutal channel is already installed", program.LogLines()[1]);
+    EXPECT_TRUE(program.Enabled(kInstall));
+    EXPECT_TRUE(program.Enabled(kUninstall));
+
+    program.Click(kClear);
+    EXPECT_EQ("", program.Log());
+    EXPECT_TRUE(program.Enabled(kInstall));
+    EXPECT_TRUE(program.Enabled(kUninstall));
+
+    program.Click(kInstall);
+    const std::vector<std::string> lines = program.LogLines();
+    ASSERT_EQ(5u, lines.size());  // a second install: nothing to add to the list
+    EXPECT_EQ("1.\tSuccessfully added TovaroCitrixVC.dll to registry value " + std::string(kModuleKey),
+              lines[0]);
+    EXPECT_EQ("4.\tCitrix client installation finished successfully", lines[3]);
+    EXPECT_EQ("", lines[4]);
+}
+
+TEST_F(SetupDialogTest, AboutBoxOpensModallyFromTheSystemMenu) {
+    SetupProgram program(programFolder);
+    ASSERT_TRUE(program.dialog);
+    const std::string log = program.Log();
+    // The About entry of the system menu sends this command when chosen.
+    PostMessageA(program.dialog, WM_SYSCOMMAND, 0x0010, 0);
+    HWND about = program.WaitForWindow("About TovaroCitrixVCClientSetup");
+    ASSERT_TRUE(about != nullptr);
+    // The window exists before its controls are created.
+    HWND ok = nullptr;
+    for (int i = 0; i < 1000 && !(ok = GetDlgItem(about, IDOK)); ++i) Sleep(10);
+    ASSERT_TRUE(ok != nullptr);
+    WaitForInputIdle(program.process.hProcess, kWaitMs);
+    EXPECT_EQ(program.dialog, GetWindow(about, GW_OWNER));
+    EXPECT_FALSE(IsWindowEnabled(program.dialog));  // modal: the main dialog waits
+    char text[128] = {};
+    SendMessageA(ok, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text));
+    EXPECT_STREQ("OK", text);
+
+    SendMessageA(ok, BM_CLICK, 0, 0);
+    for (int i = 0; i < 500 && IsWindow(about); ++i) Sleep(10);
+    EXPECT_FALSE(IsWindow(about));
+    EXPECT_TRUE(IsWindowEnabled(program.dialog));
+    EXPECT_EQ(log, program.Log());
+}
+
+}  // namespace
+}  // namespace setuptest
