@@ -99,6 +99,14 @@ public:
     std::vector<USBHIDDeviceInfo> removals;
 };
 
+// ASCII lower case, which is what the ANSI lower-casing does to device paths.
+inline std::string LowerCaseForTest(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
 // Delivers what the bus announced to this thread (natively queued; on Windows already delivered).
 inline void DeliverNotifications() { TovPlatform_PumpMessages(); }
 

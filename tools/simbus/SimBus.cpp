@@ -223,6 +223,18 @@ void TovSim_Reset(void) {
     bus.failNextAny = 0;
 }
 
+int TovSim_SetAttributes(int id, unsigned vendorID, unsigned productID, unsigned versionNumber) {
+    if (vendorID > 0xFFFF || productID > 0xFFFF || versionNumber > 0xFFFF) return 0;
+    Bus& bus = TheBus();
+    std::lock_guard<std::mutex> lock(bus.mutex);
+    Interface* iface = Find(bus, id);
+    if (!iface) return 0;
+    iface->vendorID = static_cast<uint16_t>(vendorID);
+    iface->productID = static_cast<uint16_t>(productID);
+    iface->versionNumber = static_cast<uint16_t>(versionNumber);
+    return 1;
+}
+
 int TovSim_Interfaces(int id, int* ids, int capacity) {
     Bus& bus = TheBus();
     std::lock_guard<std::mutex> lock(bus.mutex);

@@ -53,6 +53,9 @@ int TovSim_Unplug(int id);
 /* Unplugs everything without announcements and forgets all records, failures and counters. */
 void TovSim_Reset(void);
 
+/* Changes the ids an interface reports from now on (as after a firmware update); 1, 0 bad id. */
+int TovSim_SetAttributes(int id, unsigned vendorID, unsigned productID, unsigned versionNumber);
+
 /* The ids of all interfaces of the physical device id belongs to; returns their count. */
 int TovSim_Interfaces(int id, int* ids, int capacity);
 /* The interface's path (lower case) with its NUL; returns its length, -1 for an unknown id. */
