@@ -1,6 +1,7 @@
 // Button device managers on the simulated bus: listing, names, arrival and removal.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <list>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #include "SimDeviceSupport.h"
 #include "SupportedDeviceTable.h"
 #include "USBButtonDeviceManager.h"
+#include "USBButtonDeviceManagerData.h"
 
 using namespace simtest;
 
@@ -133,38 +135,59 @@ TEST_F(BusTest, RemovalOfADeviceTheManagerNeverSawIsNotAnnounced) {
     EXPECT_EQ(manager.disconnected[0].hidInfo.productID, 0x0BB8);
 }
 
-TEST_F(BusTest, ADevicePluggedAgainOnTheSamePathKeepsItsStoredDescriptor) {
+TEST_F(BusTest, ADeviceUnpluggedAndPluggedAgainOnTheSamePathKeepsItsStoredDescriptor) {
+    constexpr unsigned kArrival = 0x8000, kRemoval = 0x8004, kInterface = 5;
     RecordingManager manager;
     int id = Plug("SpeechMikeIIPro");
     Pump();
-    const std::string path = DevicePath(id);
     ASSERT_EQ(manager.connected.size(), 1u);
-    EXPECT_EQ(manager.connected[0].hidInfo.versionNumber, 0x0200);
+    const USBButtonDeviceDescriptor first = manager.connected[0];
+    EXPECT_EQ(first.hidInfo.versionNumber, 0x0200);
 
-    // The bus forgets its devices without announcing it; the next interface gets the same path
-    // but other release and report lengths.
-    TovSim_Reset();
-    int again = TovSim_PlugCustom(0x0911, 0x149A, 0x0999, 0xFFA0, 0x01, 12, 12);
-    Pump();
-    ASSERT_EQ(DevicePath(again), path);
-    ASSERT_EQ(manager.connected.size(), 2u);
-    EXPECT_EQ(manager.connected[1].hidInfo.versionNumber, 0x0200);
-    EXPECT_EQ(manager.connected[1].hidInfo.inputReportByteLength, 10);
-    std::list<USBButtonDeviceDescriptor> devices = manager.List();
-    ASSERT_EQ(devices.size(), 1u);
-    EXPECT_EQ(devices.front().hidInfo.versionNumber, 0x0200);
-    TovSim_Unplug(again);
+    // Removal and arrival of the same interface path, in the upper case notifications carry.
+    std::string path = DevicePath(id);
+    for (char& c : path) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    TovSim_SendDeviceChange(kRemoval, kInterface, path.c_str());
+    TovSim_SendDeviceChange(kArrival, kInterface, path.c_str());
     Pump();
     ASSERT_EQ(manager.disconnected.size(), 1u);
-    EXPECT_EQ(manager.disconnected[0].hidInfo.outputReportByteLength, 10);
-
-    // A new manager knows nothing of the old descriptor.
-    int third = TovSim_PlugCustom(0x0911, 0x149A, 0x0999, 0xFFA0, 0x01, 12, 12);
-    RecordingManager fresh;
-    devices = fresh.List();
+    ASSERT_EQ(manager.connected.size(), 2u);
+    for (const USBButtonDeviceDescriptor* seen : {&manager.disconnected[0], &manager.connected[1]}) {
+        EXPECT_EQ(seen->name, first.name);
+        EXPECT_EQ(seen->hidInfo.devicePath, first.hidInfo.devicePath);
+        EXPECT_EQ(seen->hidInfo.versionNumber, first.hidInfo.versionNumber);
+        EXPECT_EQ(seen->hidInfo.outputReportByteLength, first.hidInfo.outputReportByteLength);
+    }
+    std::list<USBButtonDeviceDescriptor> devices = manager.List();
     ASSERT_EQ(devices.size(), 1u);
-    EXPECT_EQ(devices.front().hidInfo.devicePath, DevicePath(third));
-    EXPECT_EQ(devices.front().hidInfo.versionNumber, 0x0999);
+    EXPECT_EQ(devices.front().name, first.name);
+}
+
+TEST_F(BusTest, TheFirstDescriptorOfAPathIsKeptWhateverChangesLater) {
+    CUSBButtonDeviceManager owner;
+    CUSBButtonDeviceManagerData data(&owner);
+    USBHIDDeviceInfo info;
+    info.devicePath = "\\\\?\\hid#vid_0911&pid_0c1c#x";
+    info.usageType = HIDUsageOther;
+    info.vendorID = 0x0911;
+    info.productID = 0x0C1C;
+    info.versionNumber = 0x0300;
+    info.inputReportByteLength = 10;
+    USBButtonDeviceDescriptor descriptor;
+    ASSERT_TRUE(data.ResolveDescriptor(info, descriptor));
+    EXPECT_EQ(descriptor.name, "Philips SpeechMike III");
+
+    info.versionNumber = 0x0999;
+    info.inputReportByteLength = 12;
+    USBButtonDeviceDescriptor later;
+    later.id = 77;
+    ASSERT_TRUE(data.ResolveDescriptor(info, later));
+    EXPECT_EQ(later.id, 0);  // the stored copy replaces the caller's
+    EXPECT_EQ(later.hidInfo.versionNumber, 0x0300);
+    EXPECT_EQ(later.hidInfo.inputReportByteLength, 10);
+
+    info.usageType = HIDUsageMouse;  // same path, but no longer the supported usage
+    EXPECT_FALSE(data.ResolveDescriptor(info, later));
 }
 
 TEST_F(BusTest, EnumerationFailuresPassToTheCallerWithAnEmptyList) {
