@@ -1,0 +1,28 @@
+#include "MyCitrixMCUSBButtonDevice.h"
+
+#include "DispatcherTrace.h"
+#include "EventMessages.h"
+#include "FormatString.h"
+
+namespace {
+
+// The hardware code that is never reported to the server.
+constexpr int32_t kUnreportedButton = 16;
+
+}  // namespace
+
+CMyCitrixMCUSBButtonDevice::~CMyCitrixMCUSBButtonDevice() { Disconnect(); }
+
+CMyCitrixMCUSBButtonDevice& CMyCitrixMCUSBButtonDevice::operator=(const CMyCitrixMCUSBButtonDevice& other) {
+    CUSBButtonDevice::operator=(other);  // a no-op for the device itself
+    return *this;
+}
+
+void CMyCitrixMCUSBButtonDevice::OnButtonPressed(const int32_t& code, const int32_t& pressed) {
+    if (channelClient.load() == nullptr || code == kUnreportedButton) return;
+    const int32_t button = code;
+    const int32_t flag = pressed;
+    const ObjectHandle handle = serverHandle.load();
+    TraceDispatcher(FormatString("On button pressed %i, %i", button, flag));
+    SendButtonEvent(handle, button, flag);
+}
