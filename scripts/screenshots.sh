@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# Takes the README's screenshots of the setup dialog: on a PC without the ICA Client, and after a
+# successful install. Runs the real TovaroCitrixVCClientSetup.exe under Xvfb with Wine's X11
+# graphics driver, in a Wine prefix of its own (build/wineprefix-x11), so the shared headless
+# prefix keeps its null driver. Writes docs/screenshots/*.png.
+#   TOV_BUILD=build/win32   the win32 build folder holding the program (built here if needed)
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(dirname "$here")
+build=${TOV_BUILD:-$root/build/win32}
+out=$root/docs/screenshots
+export WINEPREFIX=$root/build/wineprefix-x11
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+if [ -z "${TOV_SCREENSHOTS_IN_XVFB:-}" ]; then
+  [ -f "$build/CMakeCache.txt" ] || cmake --preset win32 -B "$build" >/dev/null
+  cmake --build "$build" --target TovaroCitrixVCClientSetup -j2 >/dev/null
+  # The real driver file when it builds; the setup program only copies it, never loads it.
+  cmake --build "$build" --target TovaroCitrixVC -j2 >/dev/null 2>&1 || true
+  mkdir -p "$out"
+  TOV_SCREENSHOTS_IN_XVFB=1 TOV_BUILD=$build exec xvfb-run -a -s "-screen 0 1024x768x24" "$0"
+fi
+
+program=$(find "$build/setup" -name TovaroCitrixVCClientSetup.exe | head -1)
+driver=$(find "$build" -name TovaroCitrixVC.dll -not -path '*/test*' | head -1 || true)
+
+# A small helper that clicks a button of a window, as a person would (BM_CLICK), and returns once
+# the click was handled; "close" instead of a button id chooses Close from the system menu and
+# waits until the window is gone.
+helper=$build/screenshots/click.exe
+mkdir -p "$(dirname "$helper")"
+cat >"$build/screenshots/click.c" <<'C'
+#include <windows.h>
+#include <stdlib.h>
+int main(int argc, char** argv) {
+    HWND window = NULL;
+    int i;
+    if (argc != 3) return 2;
+    for (i = 0; i < 200 && !(window = FindWindowA(NULL, argv[1])); ++i) Sleep(50);
+    if (!window) return 1;
+    if (lstrcmpA(argv[2], "close") == 0) {
+        PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
+        for (i = 0; i < 200 && IsWindow(window); ++i) Sleep(50);
+        return IsWindow(window) ? 1 : 0;
+    }
+    SendMessageA(GetDlgItem(window, atoi(argv[2])), BM_CLICK, 0, 0);
+    return 0;
+}
+C
+i686-w64-mingw32-gcc -O2 -o "$helper" "$build/screenshots/click.c"
+
+if [ ! -f "$WINEPREFIX/.tov-x11-ready" ]; then
+  wineboot -i >/dev/null 2>&1 || true
+  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11 /f >/dev/null 2>&1
+  # Wine draws the caption and frame itself: there is no window manager under Xvfb.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1
+  wineserver -w
+  touch "$WINEPREFIX/.tov-x11-ready"
+fi
+
+drive_c=$WINEPREFIX/drive_c
+stage=$drive_c/TovUSB
+client="$drive_c/Program Files/Citrix/ICA Client"
+rm -rf "$stage" "$client"
+mkdir -p "$stage" "$client"
+cp "$program" "$stage/"
+if [ -n "$driver" ]; then cp "$driver" "$stage/"; else printf 'MZ' >"$stage/TovaroCitrixVC.dll"; fi
+modules='HKLM\SOFTWARE\Citrix\ICA Client\Engine\Configuration\Advanced\Modules'
+wine reg delete 'HKLM\SOFTWARE\Citrix' /f >/dev/null 2>&1 || true
+
+caption=TovaroCitrixVCClientSetup
+shoot() {  # shoot <png>: waits for the dialog and saves its window
+  local id="" i
+  for i in $(seq 1 100); do
+    id=$(xwininfo -root -tree 2>/dev/null | grep -F "\"$caption\"" | awk '{print $1}' | head -1 || true)
+    [ -n "$id" ] && break
+    sleep 0.1
+  done
+  [ -n "$id" ] || { echo "the dialog did not appear" >&2; return 1; }
+  sleep 1.5  # let Wine finish painting
+  import -window "$id" "$1"
+  echo "wrote $1"
+}
+run_program() { (cd "$stage" && wine "C:\\TovUSB\\TovaroCitrixVCClientSetup.exe" >/dev/null 2>&1 &) ; }
+close_program() { wine "Z:$helper" "$caption" close >/dev/null 2>&1 || true; }
+
+# 1. A PC without the ICA Client.
+run_program
+shoot "$out/setup-without-ica-client.png"
+close_program
+
+# 2. The ICA Client present; Install clicked.
+wine reg add 'HKLM\SOFTWARE\Citrix\Install\ICA Client' /v InstallFolder /d 'C:\Program Files\Citrix\ICA Client\' /f >/dev/null
+wine reg add "$modules\\ICA 3.0" /v VirtualDriverEx /d 'Thinwire3.0, ClientDrive' /f >/dev/null
+run_program
+wine "Z:$helper" "$caption" 1013
+shoot "$out/setup-after-install.png"
+close_program
+wine reg delete 'HKLM\SOFTWARE\Citrix' /f >/dev/null 2>&1 || true
+wineserver -k >/dev/null 2>&1 || true
