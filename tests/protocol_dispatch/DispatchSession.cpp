@@ -146,6 +146,7 @@ DispatchSession::DispatchSession() {
     Resolve(*sim, bus.ReaderCount, "TovSim_ReaderCount");
     Resolve(*sim, bus.FailNextOpen, "TovSim_FailNextOpen");
     Resolve(*sim, bus.RecordMessageBoxes, "TovSim_RecordMessageBoxes");
+    Resolve(*sim, pump, "TovPlatform_PumpMessages");
     if (bus.RecordMessageBoxes) bus.RecordMessageBoxes(1);
 }
 
@@ -214,7 +215,12 @@ std::vector<Bytes> DispatchSession::CommandWithoutWaiting(const Bytes& block) {
     return Sync();
 }
 
+void DispatchSession::Settle() {
+    if (pump) sim->RunOnEngine([this] { pump(); });
+}
+
 std::vector<Bytes> DispatchSession::Sync() {
+    Settle();
     Deliver(ServerProxy::EncodeDeleteDevice(kMarkerHandle));
     const Bytes marker = Reply(MessageType::DeleteDeviceReply, kMarkerHandle);
     for (size_t count = 1;; ++count) {

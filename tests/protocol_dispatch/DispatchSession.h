@@ -82,6 +82,8 @@ public:
     // Delivers the marker command and waits for its reply: everything queued before has been sent.
     // Returns the blocks sent since the mark, the marker's reply left out.
     std::vector<Bytes> Sync();
+    // Lets the engine thread handle the device notifications that wait for it, now.
+    void Settle();
 
     static constexpr ObjectHandle kMarkerHandle = 0x7EEDF00D;
 
@@ -89,6 +91,7 @@ private:
     DispatchSession();
     std::unique_ptr<enginesim::EngineSimulator> sim;
     SimBusApi bus;
+    int (*pump)() = nullptr;
     size_t sentMark = 0;
     uint64_t logMark = 0;
 };
