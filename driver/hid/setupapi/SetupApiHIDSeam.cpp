@@ -2,8 +2,11 @@
 // notification calls.
 #include <windows.h>
 #include <dbt.h>
+// The MinGW HID headers declare C functions without C linkage of their own.
+extern "C" {
 #include <hidsdi.h>
 #include <hidpi.h>
+}
 #include <setupapi.h>
 
 #include <cstring>
