@@ -1,0 +1,9 @@
+// What the benchmark process holds and has used: CPU time, threads, handles.
+#pragma once
+
+// User plus kernel CPU seconds the whole process has used so far.
+double ProcessCpuSeconds();
+// Threads of this process.
+int ProcessThreads();
+// Open handles (Windows) or file descriptors (natively) of this process.
+int ProcessHandles();

@@ -1,0 +1,31 @@
+#include <dirent.h>
+#include <sys/resource.h>
+
+#include "ProcessStats.h"
+
+namespace {
+
+int CountEntries(const char* folder) {
+    DIR* dir = opendir(folder);
+    if (!dir) return -1;
+    int count = 0;
+    while (dirent* entry = readdir(dir)) {
+        if (entry->d_name[0] != '.') ++count;
+    }
+    closedir(dir);
+    return count;
+}
+
+}  // namespace
+
+double ProcessCpuSeconds() {
+    rusage usage = {};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+int ProcessThreads() { return CountEntries("/proc/self/task"); }
+
+// The listing's own descriptor is counted every time alike.
+int ProcessHandles() { return CountEntries("/proc/self/fd"); }
