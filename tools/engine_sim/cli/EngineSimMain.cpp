@@ -1,6 +1,7 @@
 // engine_sim: runs a driver module in the simulated ICA Client and shows what happens.
 //
 //   engine_sim --driver PATH [--poll-ms N] [--max-write N] [--send HEX]... [--run-ms N]
+//   engine_sim --driver PATH --script FILE [--poll-ms N] [--quiet-ms N]
 //
 // Loads the module, opens it, asks for its init data, delivers the given server blocks to its write
 // hook, polls it for --run-ms milliseconds and prints every step, every poll result and every block
@@ -12,6 +13,9 @@
 #include <vector>
 
 #include "EngineSimulator.h"
+#if defined(TOV_SESSION_SCRIPTS)
+#include "ScriptCommandLine.h"
+#endif
 
 namespace {
 
@@ -36,6 +40,10 @@ bool ParseNumber(const char* text, unsigned long max, unsigned long& value) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#if defined(TOV_SESSION_SCRIPTS)
+    // engine_sim --driver PATH --script FILE: a session script (see the README).
+    if (demosession::WantsScript(argc, argv)) return demosession::RunScriptCommandLine(argc, argv);
+#endif
     enginesim::Options options;
     std::vector<std::vector<uint8_t>> blocks;
     unsigned long runMs = 1000;

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# The demo: the simulated ICA Client (engine_sim) loads the simulation build of the driver,
+# TovaroCitrixVCSim.dll, under Wine and plays the session script tools/demo_session/demo.tovs: two
+# devices plugged, the manager and a device opened by the server, buttons, LEDs, a device arriving
+# and one leaving, and the driver's trace log at the end.
+#   TOV_DEMO_PRESET=win32|win64|native  the build to run (default win32, the shipping architecture)
+#   TOV_DEMO_SCRIPT=FILE               another session script (format: README, "Session scripts")
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(dirname "$here")
+cd "$root"
+
+preset=${TOV_DEMO_PRESET:-win32}
+script=${TOV_DEMO_SCRIPT:-tools/demo_session/demo.tovs}
+builddir=build/$preset
+jobs=${TOV_JOBS:-$(nproc)}
+
+echo "demo: building engine_sim and the simulation driver ($preset) ..."
+mkdir -p build
+if ! { cmake --preset "$preset" >"build/demo-$preset.configure.log" 2>&1 &&
+       cmake --build "$builddir" -j"$jobs" --target engine_sim TovaroCitrixVCSim >"build/demo-$preset.build.log" 2>&1; }; then
+  grep -E "error|Error" "build/demo-$preset.configure.log" "build/demo-$preset.build.log" | head -30
+  echo "demo: the build failed (logs in build/demo-$preset.*.log)"
+  exit 1
+fi
+
+case $preset in
+  win*)
+    export WINEDEBUG=-all
+    exec "$root/scripts/wine-run" "$builddir/tools/engine_sim/engine_sim.exe" \
+      --driver "$builddir/tools/simbus/TovaroCitrixVCSim.dll" --script "$script" ;;
+  *)
+    # Natively the log "c:\CitrixClient.log" is a file of that name in the working folder.
+    mkdir -p "$builddir/demo"
+    cd "$builddir/demo"
+    exec ../tools/engine_sim/engine_sim --driver ../tools/simbus/TovaroCitrixVCSim.so --script "$root/$script" ;;
+esac
