@@ -5,6 +5,7 @@
 # and one leaving, and the driver's trace log at the end.
 #   TOV_DEMO_PRESET=win32|win64|native  the build to run (default win32, the shipping architecture)
 #   TOV_DEMO_SCRIPT=FILE               another session script (format: README, "Session scripts")
+#   TOV_DEMO_BUILD_DIR=DIR             the build folder (default build/<preset>)
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
@@ -12,12 +13,12 @@ cd "$root"
 
 preset=${TOV_DEMO_PRESET:-win32}
 script=${TOV_DEMO_SCRIPT:-tools/demo_session/demo.tovs}
-builddir=build/$preset
+builddir=${TOV_DEMO_BUILD_DIR:-build/$preset}
 jobs=${TOV_JOBS:-$(nproc)}
 
 echo "demo: building engine_sim and the simulation driver ($preset) ..."
 mkdir -p build
-if ! { cmake --preset "$preset" >"build/demo-$preset.configure.log" 2>&1 &&
+if ! { cmake --preset "$preset" -B "$builddir" >"build/demo-$preset.configure.log" 2>&1 &&
        cmake --build "$builddir" -j"$jobs" --target engine_sim TovaroCitrixVCSim >"build/demo-$preset.build.log" 2>&1; }; then
   grep -E "error|Error" "build/demo-$preset.configure.log" "build/demo-$preset.build.log" | head -30
   echo "demo: the build failed (logs in build/demo-$preset.*.log)"
@@ -33,5 +34,6 @@ case $preset in
     # Natively the log "c:\CitrixClient.log" is a file of that name in the working folder.
     mkdir -p "$builddir/demo"
     cd "$builddir/demo"
-    exec ../tools/engine_sim/engine_sim --driver ../tools/simbus/TovaroCitrixVCSim.so --script "$root/$script" ;;
+    exec "$root/$builddir/tools/engine_sim/engine_sim" --driver "$root/$builddir/tools/simbus/TovaroCitrixVCSim.so" \
+      --script "$root/$script" ;;
 esac
