@@ -1,10 +1,10 @@
 #include <chrono>
-#include <exception>
 
 #include "ChannelTrace.h"
 #include "CitrixClient.h"
 #include "CitrixClientData.h"
 #include "CitrixClientOperations.h"
+#include "ExceptionText.h"
 #include "FormatString.h"
 #include "SleepMilliseconds.h"
 
@@ -42,10 +42,12 @@ int DriverPoll(VD*, DLLPOLL* poll, uint16_t*) {
         // Like the receive path, the poll path lets no exception reach the ICA Client.
         try {
             state.client->OnPoll();
-        } catch (const std::exception& e) {
-            TraceClientError(FormatString("OnPoll threw std::exception: %s", e.what()));
         } catch (...) {
-            TraceClientError("OnPoll threw an exception");
+            const std::string what = DescribeCurrentException();
+            try {
+                TraceClientError("OnPoll threw " + what);
+            } catch (...) {
+            }
         }
     }
     if (!state.Front()) return ica::kStatusNoData;

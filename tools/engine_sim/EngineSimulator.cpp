@@ -235,9 +235,10 @@ void EngineSimulator::Deliver(std::vector<uint8_t>& block) {
     }
     Step(FormatString("server sends %u bytes: ", static_cast<unsigned>(block.size())) + ToHex(block));
     LibraryManager::ActiveScope scope(&libraryManager);
-    const int rc = wd->CallHook(block.empty() ? nullptr : block.data(), static_cast<uint16_t>(block.size()));
+    uint8_t* const buffer = block.empty() ? nullptr : block.data();
+    const int rc = wd->CallHook(buffer, static_cast<uint16_t>(block.size()));
     std::lock_guard<std::mutex> lock(recordMutex);
-    hookCalls.push_back(HookRecord{block.size(), rc, NowMs()});
+    hookCalls.push_back(HookRecord{buffer, block.size(), rc, NowMs()});
 }
 
 bool EngineSimulator::QueueServerBlock(std::vector<uint8_t> block) {

@@ -65,6 +65,7 @@ struct PollRecord {
 };
 
 struct HookRecord {
+    const void* buffer = nullptr;  // the buffer handed to the write hook
     size_t length = 0;
     int rc = 0;
     double ms = 0;
