@@ -1,0 +1,228 @@
+// Faults around the send path and the device lifetime: the WD refusing sends, a device unplugged
+// with a button held, the channel and the device closed during a burst of reports, and a device
+// deleted while its reader is delivering.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <random>
+#include <thread>
+
+#include "MessageEncoder.h"
+#include "SimUser.h"
+#include "SoakSession.h"
+
+using namespace soak;
+using namespace ServerProxy;
+
+namespace {
+
+constexpr ObjectHandle kDevice = 0x00050000;
+constexpr ObjectHandle kNobody = 0x00060000;
+constexpr auto kLong = std::chrono::seconds(60);
+
+const ModelSpec& Mike() { return SoakModels()[0]; }
+
+class Faults : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!S().B().Complete()) GTEST_SKIP() << "the module has no simulated bus";
+        S().B().Reset();
+        S().MessageBoxes();
+        threadsBefore = Threads();
+        handlesBefore = Handles();
+    }
+    void TearDown() override {
+        if (!S().B().Complete()) return;
+        S().Sim().Wd().AcceptAllWrites();
+        S().B().Reset();
+        S().MessageBoxes();
+        EXPECT_TRUE(WaitUntil([&] { return Threads() <= threadsBefore; }, std::chrono::seconds(5)))
+            << Threads() << " threads, " << threadsBefore << " before";
+        EXPECT_TRUE(WaitUntil([&] { return Handles() <= handlesBefore; }, std::chrono::seconds(5)))
+            << Handles() << " handles, " << handlesBefore << " before";
+    }
+    Session& S() { return Session::Get(); }
+
+    // Plugs a SpeechMike III and connects the server's device to it; the bus id.
+    int Connected(ObjectHandle handle) {
+        const int id = S().B().Plug(Mike().key);
+        EXPECT_NE(id, 0);
+        const USBButtonDeviceDescriptor descriptor = S().Describe(id);
+        EXPECT_TRUE(S().Command(EncodeCreateDevice(handle)));
+        EXPECT_TRUE(S().Command(EncodeInitDevice(handle, descriptor)));
+        EXPECT_TRUE(S().Command(EncodeConnectDevice(handle, true)));
+        EXPECT_EQ(S().B().ReaderCount(id), 1);
+        return id;
+    }
+    bool Press(int id, unsigned pressed) {
+        const std::vector<uint8_t> report = ReportFor(Mike(), pressed);
+        return S().B().SendInputReport(id, report.data(), static_cast<int>(report.size())) == 1;
+    }
+    std::vector<std::vector<uint8_t>> Delivered(int id) {
+        std::vector<std::vector<uint8_t>> reports;
+        const int count = S().B().DeliveredReportCount(id);
+        for (int k = 0; k < count; ++k) {
+            std::vector<uint8_t> report(256);
+            report.resize(static_cast<size_t>(std::max(0, S().B().DeliveredReport(id, k, report.data(), 256))));
+            reports.push_back(report);
+        }
+        return reports;
+    }
+    static std::vector<ButtonChange> EventsOf(const std::vector<ChannelMessage>& sent, ObjectHandle handle) {
+        std::vector<ButtonChange> events;
+        for (const ChannelMessage& m : sent) {
+            if (m.code == 21 && m.handle == handle) events.push_back({m.button, m.pressed});
+        }
+        return events;
+    }
+    // Index of the first block with the code and handle, or -1.
+    static int IndexOf(const std::vector<ChannelMessage>& sent, uint32_t code, ObjectHandle handle) {
+        for (size_t i = 0; i < sent.size(); ++i) {
+            if (sent[i].code == code && sent[i].handle == handle) return static_cast<int>(i);
+        }
+        return -1;
+    }
+
+    int threadsBefore = 0, handlesBefore = 0;
+};
+
+}  // namespace
+
+// A third of the sends refused: the refused block is offered again, so replies and events still
+// leave once each, replies in command order and events in report order.
+TEST_F(Faults, RefusedSendsStillLeaveEveryBlockOnceInOrder) {
+    const int id = Connected(kDevice);
+    const size_t from = S().SentCount();
+    S().Sim().Wd().RefuseWritesRandomly(1.0 / 3, 20240607);
+    std::vector<std::pair<uint32_t, ObjectHandle>> expectedReplies;
+    for (int i = 0; i < 30; ++i) {
+        if (i % 3 == 0) {
+            S().Send(EncodeSetLEDs(kDevice, {{i % 12, 1}}));
+            expectedReplies.push_back({18, kDevice});
+        } else {
+            S().Send(EncodeGetConnectedDevices(kNobody + static_cast<ObjectHandle>(i)));
+            expectedReplies.push_back({6, kNobody + static_cast<ObjectHandle>(i)});
+        }
+        if (i < 20) ASSERT_TRUE(Press(id, i % 2 == 0 ? 0x01 : 0x00));
+    }
+    ASSERT_TRUE(S().WaitForSent(from + 50, kLong));
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // nothing more may follow
+    const std::vector<ChannelMessage> sent = S().SentFrom(from);
+    ASSERT_EQ(sent.size(), 50u);
+    std::vector<std::pair<uint32_t, ObjectHandle>> replies;
+    for (const ChannelMessage& m : sent) {
+        if (m.code != 21) replies.push_back({m.code, m.handle});
+    }
+    EXPECT_EQ(replies, expectedReplies);
+    EXPECT_EQ(CompareEvents(Mike(), 0, Delivered(id), EventsOf(sent, kDevice)), "");
+    EXPECT_GE(S().Sim().Wd().RefusedWrites(), 5u);
+    S().Sim().Wd().AcceptAllWrites();
+    EXPECT_TRUE(S().Command(EncodeDeleteDevice(kDevice)));
+}
+
+// Unplugged with a button held: nothing breaks, no event is invented, and the device plugged in
+// again and connected reports the release once.
+TEST_F(Faults, UnplugWhilePressedThenReleaseAfterReplug) {
+    int id = Connected(kDevice);
+    const size_t from = S().SentCount();
+    ASSERT_TRUE(Press(id, 0x01 | 0x04));
+    ASSERT_TRUE(S().WaitForSent(from + 2, kLong));
+    ASSERT_EQ(S().B().Unplug(id), 1);
+    EXPECT_TRUE(WaitUntil([&] { return S().MessageBoxes().size() <= 1 && S().B().ReaderCount(id) <= 0; },
+                          std::chrono::seconds(10)));
+    // Commands for the unplugged device still get their replies.
+    EXPECT_TRUE(S().Command(EncodeConnectDevice(kDevice, false)));
+    id = S().B().Plug(Mike().key);
+    const USBButtonDeviceDescriptor descriptor = S().Describe(id);
+    EXPECT_TRUE(S().Command(EncodeInitDevice(kDevice, descriptor)));
+    EXPECT_TRUE(S().Command(EncodeConnectDevice(kDevice, true)));
+    ASSERT_TRUE(Press(id, 0x04));  // button 3 released, 6 still held
+    ASSERT_TRUE(Press(id, 0x00));
+    WaitUntil([&] { return EventsOf(S().SentFrom(from), kDevice).size() >= 4; }, kLong);
+    EXPECT_TRUE(S().Command(EncodeDeleteDevice(kDevice)));
+    const std::vector<ButtonChange> events = EventsOf(S().SentFrom(from), kDevice);
+    ASSERT_EQ(events.size(), 4u);
+    EXPECT_EQ(CompareEvents(Mike(), 0, {ReportFor(Mike(), 0x05), ReportFor(Mike(), 0x04), ReportFor(Mike(), 0)}, events), "");
+}
+
+// The channel closed and opened again while a burst is queued: every event leaves once, in order.
+TEST_F(Faults, ChannelClosedDuringABurstLosesNothing) {
+    const int id = Connected(kDevice);
+    const size_t from = S().SentCount();
+    for (int i = 0; i < 20; ++i) {
+        ASSERT_TRUE(Press(id, i % 2 == 0 ? 0x02 : 0x00));
+        if (i == 6) EXPECT_EQ(S().Sim().Close(), 0);
+        if (i == 13) EXPECT_EQ(S().Sim().Open(), 0);
+    }
+    ASSERT_TRUE(S().WaitForSent(from + 20, kLong));
+    EXPECT_TRUE(S().Command(EncodeDeleteDevice(kDevice)));
+    const std::vector<ChannelMessage> sent = S().SentFrom(from);
+    EXPECT_EQ(CompareEvents(Mike(), 0, Delivered(id), EventsOf(sent, kDevice)), "");
+}
+
+// The device disconnected by the server during a burst: the events of the reports it read come
+// before the reply, none after it, and reports written after it reach no reader.
+TEST_F(Faults, DeviceClosedDuringABurstSendsNothingAfterTheReply) {
+    const int id = Connected(kDevice);
+    const size_t from = S().SentCount();
+    std::atomic<bool> stop{false};
+    std::thread presser([&] {
+        for (int i = 0; !stop.load(); ++i) {
+            const std::vector<uint8_t> report = ReportFor(Mike(), i % 2 == 0 ? 0x08 : 0x00);
+            S().B().SendInputReport(id, report.data(), static_cast<int>(report.size()));
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(S().Command(EncodeConnectDevice(kDevice, false), kLong));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    stop = true;
+    presser.join();
+    EXPECT_TRUE(S().Command(EncodeDeleteDevice(kDevice), kLong));
+    const std::vector<ChannelMessage> sent = S().SentFrom(from);
+    const int reply = IndexOf(sent, 20, kDevice);
+    ASSERT_GE(reply, 0);
+    for (size_t i = static_cast<size_t>(reply); i < sent.size(); ++i) EXPECT_NE(sent[i].code, 21u) << "block " << i;
+    // Every report the bus delivered before the close was read and reported; there may be one
+    // the reader had not taken yet when it stopped.
+    const std::vector<std::vector<uint8_t>> delivered = Delivered(id);
+    const std::vector<ButtonChange> events = EventsOf(sent, kDevice);
+    EXPECT_GT(events.size(), 0u);
+    std::string difference = CompareEvents(Mike(), 0, delivered, events);
+    if (!difference.empty() && !delivered.empty()) {
+        difference = CompareEvents(Mike(), 0, {delivered.begin(), delivered.end() - 1}, events);
+    }
+    EXPECT_EQ(difference, "");
+}
+
+// Deleted while its reader is delivering, several times over: no event after the delete's reply,
+// and the reader is gone with the device.
+TEST_F(Faults, DeviceDeletedWhileDeliveringSendsNothingAfterTheReply) {
+    for (int round = 0; round < 4; ++round) {
+        const ObjectHandle handle = kDevice + static_cast<ObjectHandle>(round);
+        const int id = Connected(handle);
+        const size_t from = S().SentCount();
+        std::atomic<bool> stop{false};
+        // Reports in quick succession, a bounded number: every event costs 60 ms on the channel.
+        std::thread presser([&] {
+            for (int i = 0; !stop.load() && i < 24; ++i) {
+                const std::vector<uint8_t> report = ReportFor(Mike(), i % 2 == 0 ? 0x10 : 0x00);
+                S().B().SendInputReport(id, report.data(), static_cast<int>(report.size()));
+                std::this_thread::sleep_for(std::chrono::microseconds(500));
+            }
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(2 + 2 * round));
+        EXPECT_TRUE(S().Command(EncodeDeleteDevice(handle), kLong));
+        EXPECT_EQ(S().B().ReaderCount(id), 0);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        stop = true;
+        presser.join();
+        const std::vector<ChannelMessage> sent = S().SentFrom(from);
+        const int reply = IndexOf(sent, 12, handle);
+        ASSERT_GE(reply, 0);
+        for (size_t i = static_cast<size_t>(reply); i < sent.size(); ++i) {
+            EXPECT_NE(sent[i].code, 21u) << "round " << round << ", block " << i;
+        }
+        S().B().Unplug(id);
+    }
+}
