@@ -16,8 +16,15 @@ using enginesim::EngineSimulator;
 
 namespace {
 
-// The log exists before the module's first line, so tracing is on for this whole program.
-const bool kLogReady = (CreateFileIfMissing(kClientLog), true);
+// The logs exist before the module's first line, so tracing is on for this whole program.
+const bool kLogReady = (CreateFileIfMissing(kClientLog), CreateFileIfMissing(kServerLog), true);
+
+// Two commands of the channel for the manager handle 0x1000, and their replies (code + 1, the same
+// handle, no body): they make the module's client queue blocks of its own.
+const std::vector<uint8_t> kCreateManager = {1, 0, 0, 0, 0x00, 0x10, 0, 0};
+const std::vector<uint8_t> kCreateManagerReply = {2, 0, 0, 0, 0x00, 0x10, 0, 0};
+const std::vector<uint8_t> kDeleteManager = {3, 0, 0, 0, 0x00, 0x10, 0, 0};
+const std::vector<uint8_t> kDeleteManagerReply = {4, 0, 0, 0, 0x00, 0x10, 0, 0};
 // Every line this program's module writes, from the start.
 const LogReader& ProgramLog() {
     static const LogReader log(kClientLog);
@@ -275,11 +282,15 @@ TEST_F(DriverModule, TheOpenIsTracedLineByLineInTheLogFormat) {
     EXPECT_EQ(open[5], "Successfully registered");
 
     const std::regex stamp(R"(\d{4}/\d{2}/\d{2} \d{2}:\d{2}:\d{2}, \d{3}ms)");
-    for (const auto& l : lines) {
+    const size_t first = lines.size() - open.size();
+    for (size_t i = 0; i < lines.size(); ++i) {
+        const TraceLine& l = lines[i];
         EXPECT_FALSE(l.error) << l.raw;
         EXPECT_TRUE(std::regex_match(l.stamp, stamp)) << l.raw;
-        EXPECT_EQ(l.source, "CitrixClient") << l.raw;
-        EXPECT_EQ(l.raw, l.stamp + "\t" + l.pid + "\tCitrixClient\t" + l.message);
+        EXPECT_EQ(l.raw, l.stamp + "\t" + l.pid + "\t" + l.source + "\t" + l.message);
+        if (i >= first && i < first + 6) {
+            EXPECT_EQ(l.source, "CitrixClient") << l.raw;
+        }
     }
 }
 
@@ -323,4 +334,44 @@ TEST_F(DriverModule, AutomaticPollingRunsAtTheSetInterval) {
     const auto polls = s.Polls();
     for (size_t i = 1; i < polls.size(); ++i) EXPECT_GE(polls[i].ms - polls[i - 1].ms, 19.0);
     for (const auto& p : polls) EXPECT_EQ(p.rc, 21);
+}
+
+TEST_F(DriverModule, RepliesLeaveOnePerPollInOrderAtLeast60msApart) {
+    EngineSimulator& s = Started();
+    s.QueueServerBlock(kCreateManager);
+    s.QueueServerBlock(kDeleteManager);
+    s.WaitForDelivery();
+    EXPECT_EQ(s.PollOnce(), 0);
+    EXPECT_EQ(s.SentBlocks().size(), 1u);
+    EXPECT_EQ(s.PollOnce(), 0);  // at once: the driver waits for the rest of the 60 ms
+    EXPECT_EQ(s.PollOnce(), 21);
+    const auto sent = s.SentBlocks();
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0].data, kCreateManagerReply);
+    EXPECT_EQ(sent[1].data, kDeleteManagerReply);
+    EXPECT_GE(sent[1].ms - sent[0].ms, 60.0);
+    EXPECT_EQ(sent[0].channel, 9);
+    EXPECT_EQ(s.Wd().OversizedWrites(), 0u);
+}
+
+TEST_F(DriverModule, ARefusedSendAnswers30AndTheSameBlockLeavesAtTheNextPoll) {
+    LogReader serverLog(kServerLog);
+    EngineSimulator& s = Started();
+    s.QueueServerBlock(kCreateManager);
+    s.WaitForDelivery();
+    s.Wd().RefuseNextWrites(1);
+    EXPECT_EQ(s.PollOnce(), 30);
+    EXPECT_TRUE(s.SentBlocks().empty());
+    EXPECT_EQ(s.PollOnce(), 0);
+    ASSERT_EQ(s.SentBlocks().size(), 1u);
+    EXPECT_EQ(s.SentBlocks()[0].data, kCreateManagerReply);
+    const auto failures = serverLog.Lines();
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_TRUE(failures[0].error);
+    EXPECT_EQ(failures[0].source, "CitrixClient");
+    EXPECT_EQ(failures[0].message, "LegacySendAvailableData: Failed to send data to server");
+
+    s.QueueServerBlock(kDeleteManager);  // leaves the module's registry as it was
+    s.WaitForDelivery();
+    EXPECT_EQ(s.PollOnce(), 0);
 }
