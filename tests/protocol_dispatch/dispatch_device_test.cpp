@@ -151,6 +151,19 @@ TEST_F(DeviceTest, ArrivalsAndRemovalsAreAnnouncedToTheManager) {
     EXPECT_EQ(sent[0], Join(Header(8, kManager), DescriptorBytes(removal.descriptor)));
 }
 
+// The descriptor of an arrival is as good as a listed one for opening the device.
+TEST_F(DeviceTest, AnAnnouncedDeviceCanBeOpened) {
+    CreateManager(kManager);
+    S().Mark();
+    const int mike = Plug("SpeechMikeIII");
+    std::vector<Bytes> sent = S().Sent(1);
+    ASSERT_EQ(sent.size(), 1u);
+    OpenDevice(kDevice, Decode(sent[0]).descriptor);
+    S().Mark();
+    Buttons(mike, 0x20);
+    EXPECT_EQ(S().Sent(1), (std::vector<Bytes>{ButtonEvent(kDevice, 2, 1)}));
+}
+
 // Two managers under one handle both announce; each DeleteManager removes one of them.
 TEST_F(DeviceTest, DuplicateManagersAnnounceUntilEachIsDeleted) {
     CreateManager(kManager);

@@ -70,44 +70,49 @@ TEST_F(DeviceTest, EventsOfTwoDevicesInterleaveWithRepliesInTheirOwnOrder) {
 // by the time the delete is answered, so no event with its handle follows the reply.
 TEST_F(DeviceTest, ADeviceDeletedWhileReportingSendsNothingAfterItsReply) {
     const int mike = Plug("SpeechMikeIII");
-    OpenDevice(kDoomed, DescriptorOf(mike));
-    CreateDevice(kCopy);
-    std::atomic<bool> stop{false};
-    S().Mark();
-    std::thread presser([&] {
-        for (int i = 0; !stop.load(); ++i) {
-            std::vector<uint8_t> report(10, 0);
-            report[1] = 0x80;
-            report[9] = (i & 1) ? 0x01 : 0x00;
-            S().Bus().SendInputReport(mike, report.data(), static_cast<int>(report.size()));
-            std::this_thread::yield();
+    const USBButtonDeviceDescriptor descriptor = DescriptorOf(mike);
+    for (int round = 0; round < 3; ++round) {
+        const ObjectHandle doomed = kDoomed + static_cast<ObjectHandle>(round);
+        const ObjectHandle copy = kCopy + static_cast<ObjectHandle>(round);
+        OpenDevice(doomed, descriptor);
+        CreateDevice(copy);
+        std::atomic<bool> stop{false};
+        S().Mark();
+        std::thread presser([&] {
+            for (int i = 0; !stop.load(); ++i) {
+                std::vector<uint8_t> report(10, 0);
+                report[1] = 0x80;
+                report[9] = (i & 1) ? 0x01 : 0x00;
+                S().Bus().SendInputReport(mike, report.data(), static_cast<int>(report.size()));
+                std::this_thread::yield();
+            }
+        });
+        S().Deliver(EncodeAssignDevice(copy, doomed));
+        S().Deliver(EncodeDeleteDevice(doomed));
+        ForgetDevice(doomed);
+        S().Deliver(EncodeDeleteDevice(copy));
+        ForgetDevice(copy);
+        stop = true;
+        presser.join();
+        std::vector<Bytes> sent = S().Sync();
+        const Bytes deleted = Reply(MessageType::DeleteDeviceReply, doomed);
+        const Bytes copyDeleted = Reply(MessageType::DeleteDeviceReply, copy);
+        bool doomedGone = false, copyGone = false;
+        size_t replies = 0;
+        for (const Bytes& block : sent) {
+            ChannelMessage message = Decode(block);
+            if (message.code == 21) {
+                EXPECT_FALSE(message.handle == doomed && doomedGone) << "an event after the device's delete";
+                EXPECT_FALSE(message.handle == copy && copyGone) << "an event after the copy's delete";
+                EXPECT_TRUE(message.handle == doomed || message.handle == copy);
+            } else {
+                ++replies;
+            }
+            if (block == deleted) doomedGone = true;
+            if (block == copyDeleted) copyGone = true;
         }
-    });
-    S().Deliver(EncodeAssignDevice(kCopy, kDoomed));
-    S().Deliver(EncodeDeleteDevice(kDoomed));
-    ForgetDevice(kDoomed);
-    S().Deliver(EncodeDeleteDevice(kCopy));
-    ForgetDevice(kCopy);
-    stop = true;
-    presser.join();
-    std::vector<Bytes> sent = S().Sync();
-    const Bytes deleted = Reply(MessageType::DeleteDeviceReply, kDoomed);
-    const Bytes copyDeleted = Reply(MessageType::DeleteDeviceReply, kCopy);
-    bool doomedGone = false, copyGone = false;
-    size_t replies = 0;
-    for (const Bytes& block : sent) {
-        ChannelMessage message = Decode(block);
-        if (message.code == 21) {
-            EXPECT_FALSE(message.handle == kDoomed && doomedGone) << "an event after the device's delete";
-            EXPECT_FALSE(message.handle == kCopy && copyGone) << "an event after the copy's delete";
-            EXPECT_TRUE(message.handle == kDoomed || message.handle == kCopy);
-        } else {
-            ++replies;
-        }
-        if (block == deleted) doomedGone = true;
-        if (block == copyDeleted) copyGone = true;
+        EXPECT_TRUE(doomedGone && copyGone) << round;
+        EXPECT_EQ(replies, 3u) << round;
+        EXPECT_EQ(S().Bus().ReaderCount(mike), 0) << round;
     }
-    EXPECT_TRUE(doomedGone && copyGone);
-    EXPECT_EQ(replies, 3u);
-    EXPECT_EQ(S().Bus().ReaderCount(mike), 0);
 }
