@@ -121,7 +121,12 @@ void SessionRunner::Stop() {
 
 bool SessionRunner::Run(const std::vector<ScriptStep>& steps) {
     for (const ScriptStep& step : steps) {
+        const size_t before = sim->SentBlocks().size();
+        commandSent = false;
         if (!Step(step)) return false;
+        // A command is answered at a later poll: wait for that first block (a command that fails
+        // has none), so that a slow machine does not print the reply after the next step.
+        if (commandSent) sim->WaitForSentBlocks(before + 1, std::chrono::milliseconds(options.replyWaitMs));
         Settle();
     }
     return true;
@@ -136,6 +141,7 @@ void SessionRunner::SendCommand(const std::vector<uint8_t>& block) {
     Print(sim->NowMs(), "", ServerProxy::RenderMessage(ServerProxy::Direction::ServerToClient, block));
     sim->QueueServerBlock(block);
     sim->WaitForDelivery();
+    commandSent = true;
 }
 
 bool SessionRunner::Step(const ScriptStep& step) {

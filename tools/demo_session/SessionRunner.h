@@ -19,6 +19,8 @@ struct RunnerOptions {
     uint32_t pollIntervalMs = 10;
     // After every step the runner waits until the driver has sent nothing for this long.
     uint32_t quietMs = 250;
+    // After a server command the runner first waits this long at most for the driver's next block.
+    uint32_t replyWaitMs = 3000;
     std::function<void(const std::string&)> print;  // one line, no line end
 };
 
@@ -55,6 +57,7 @@ private:
     std::unique_ptr<BusApi> bus;
     size_t shownBlocks = 0;
     bool lastWasNarration = false;
+    bool commandSent = false;
     uint64_t logStart = 0;
     std::map<std::string, int> plugged;                              // name -> interface id
     std::map<std::string, USBButtonDeviceDescriptor> knownByPath;   // from listings and arrivals
