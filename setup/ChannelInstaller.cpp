@@ -17,6 +17,31 @@ CRegistry MachineValue(const char* key, const char* value) {
 
 CFileName WindowsPath(const std::string& text) { return CFileName(text, FileNameSyntax::Windows()); }
 
+// Reads the ICA Client's virtual driver list, lets `edit` add or remove the channel's entry and
+// writes the list back when `edit` changed it, logging each step. False after the first failure
+// (already logged), so the procedure stops there.
+bool EditVirtualDriverList(CInstallerLogInterface& log, bool (*edit)(std::string&, const std::string&)) {
+    CRegistry driverList = MachineValue(kVirtualDriverListKey, kVirtualDriverListValue);
+    std::string list;
+    if (!driverList.ReadString(list)) {
+        log.AddLogLine(FormatLogText("ERROR: Could not read value %s in registry key %s",
+                                     driverList.GetValueName().c_str(), driverList.GetKeyPath().c_str()));
+        return false;
+    }
+    log.AddLogLine(FormatLogText("Sucessfully read %s from value %s in registry key %s", list.c_str(),
+                                 driverList.GetValueName().c_str(), driverList.GetKeyPath().c_str()));
+
+    if (!edit(list, kChannelName)) return true;
+    if (!driverList.WriteString(list)) {
+        log.AddLogLine(FormatLogText("ERROR: Could not write value %s in registry key %s",
+                                     driverList.GetValueName().c_str(), driverList.GetKeyPath().c_str()));
+        return false;
+    }
+    log.AddLogLine(FormatLogText("Successfully wrote %s to value %s in registry key %s", list.c_str(),
+                                 driverList.GetValueName().c_str(), driverList.GetKeyPath().c_str()));
+    return true;
+}
+
 }  // namespace
 
 CChannelInstaller::CChannelInstaller() : programFolder(GetProgramFolder) {}
@@ -82,27 +107,7 @@ void CChannelInstaller::OnInstall(CInstallerLogInterface& log) const {
     log.AddLogLine(FormatLogText("Successfully added %s to registry value %s", kDriverFileName,
                                  module.GetKeyPath().c_str()));
 
-    CRegistry driverList = MachineValue(kVirtualDriverListKey, kVirtualDriverListValue);
-    std::string list;
-    if (!driverList.ReadString(list)) {
-        log.AddLogLine(FormatLogText("ERROR: Could not read value %s in registry key %s",
-                                     driverList.GetValueName().c_str(), driverList.GetKeyPath().c_str()));
-        return;
-    }
-    log.AddLogLine(FormatLogText("Sucessfully read %s from value %s in registry key %s", list.c_str(),
-                                 driverList.GetValueName().c_str(), driverList.GetKeyPath().c_str()));
-
-    if (AddToList(list, kChannelName)) {
-        if (!driverList.WriteString(list)) {
-            log.AddLogLine(FormatLogText("ERROR: Could not write value %s in registry key %s",
-                                         driverList.GetValueName().c_str(),
-                                         driverList.GetKeyPath().c_str()));
-            return;
-        }
-        log.AddLogLine(FormatLogText("Successfully wrote %s to value %s in registry key %s",
-                                     list.c_str(), driverList.GetValueName().c_str(),
-                                     driverList.GetKeyPath().c_str()));
-    }
+    if (!EditVirtualDriverList(log, AddToList)) return;
 
     const std::string source = GetDriverSourcePath();
     const std::string target = GetDriverTargetPath();
@@ -128,27 +133,7 @@ void CChannelInstaller::OnUninstall(CInstallerLogInterface& log) const {
     }
     log.AddLogLine(FormatLogText("Successfully deleted registry key %s", module.GetKeyPath().c_str()));
 
-    CRegistry driverList = MachineValue(kVirtualDriverListKey, kVirtualDriverListValue);
-    std::string list;
-    if (!driverList.ReadString(list)) {
-        log.AddLogLine(FormatLogText("ERROR: Could not read value %s in registry key %s",
-                                     driverList.GetValueName().c_str(), driverList.GetKeyPath().c_str()));
-        return;
-    }
-    log.AddLogLine(FormatLogText("Sucessfully read %s from value %s in registry key %s", list.c_str(),
-                                 driverList.GetValueName().c_str(), driverList.GetKeyPath().c_str()));
-
-    if (RemoveFromList(list, kChannelName)) {
-        if (!driverList.WriteString(list)) {
-            log.AddLogLine(FormatLogText("ERROR: Could not write value %s in registry key %s",
-                                         driverList.GetValueName().c_str(),
-                                         driverList.GetKeyPath().c_str()));
-            return;
-        }
-        log.AddLogLine(FormatLogText("Successfully wrote %s to value %s in registry key %s",
-                                     list.c_str(), driverList.GetValueName().c_str(),
-                                     driverList.GetKeyPath().c_str()));
-    }
+    if (!EditVirtualDriverList(log, RemoveFromList)) return;
 
     const std::string target = GetDriverTargetPath();
     if (!CDiskFile(WindowsPath(target)).Delete()) {
