@@ -3,7 +3,7 @@
 #include <thread>
 #include <vector>
 
-#include "ProcessCounts.h"
+#include "ProcessStats.h"
 #include "SimBusTestSupport.h"
 
 namespace {
@@ -115,8 +115,8 @@ TEST_F(HIDDevice, CloseWhileTheReaderWaitsEndsItWithoutAReport) {
         ASSERT_TRUE(device.Open());
         device.Close();
     }
-    const int handlesBefore = CountOpenHandles();
-    const int threadsBefore = CountThreads();
+    const int handlesBefore = ProcessHandles();
+    const int threadsBefore = ProcessThreads();
     for (int i = 0; i < 1000; ++i) {
         ASSERT_TRUE(device.Open());
         if (i % 2) std::this_thread::yield();  // let the reader reach its wait in some rounds
@@ -125,8 +125,8 @@ TEST_F(HIDDevice, CloseWhileTheReaderWaitsEndsItWithoutAReport) {
     }
     EXPECT_TRUE(device.Reports().empty());
     EXPECT_EQ(TovSim_OpenCount(id), 0);
-    EXPECT_LE(CountOpenHandles(), handlesBefore + 2) << "handles leak per open";
-    EXPECT_LE(CountThreads(), threadsBefore + 1) << "reader threads are left behind";
+    EXPECT_LE(ProcessHandles(), handlesBefore + 2) << "handles leak per open";
+    EXPECT_LE(ProcessThreads(), threadsBefore + 1) << "reader threads are left behind";
     EXPECT_TRUE(BoxTexts().empty());
 }
 

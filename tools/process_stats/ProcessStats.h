@@ -1,4 +1,5 @@
-// What the benchmark process holds and has used: CPU time, threads, handles.
+// What this process holds and has used: CPU time, threads, handles (for benchmark figures and
+// leak checks).
 #pragma once
 
 // User plus kernel CPU seconds the whole process has used so far.
