@@ -16,6 +16,7 @@
 #include "TraceLogReader.h"
 
 using namespace channeltest;
+using namespace testsupport;
 using enginesim::EngineSimulator;
 
 namespace {

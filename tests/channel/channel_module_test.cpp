@@ -11,7 +11,7 @@
 #include "EngineSimulator.h"
 #include "TraceLogReader.h"
 
-using namespace channeltest;
+using namespace testsupport;
 using enginesim::EngineSimulator;
 
 namespace {

@@ -5,7 +5,7 @@
 #include "EngineSimulator.h"
 #include "TraceLogReader.h"
 
-using namespace channeltest;
+using namespace testsupport;
 
 namespace {
 const bool kLogMissing = (RemoveFile(kClientLog), true);

@@ -2,66 +2,28 @@
 
 #include <chrono>
 #include <cstdint>
-#include <fstream>
 #include <ostream>
 
 #include "FormatString.h"
 #include "MessageEncoder.h"
-#include "TraceFile.h"
+#include "ModuleSession.h"
+#include "TraceLogReader.h"
 
 namespace dispatchtest {
 
 namespace {
 
-const char* const kClientLog = "c:\\CitrixClient.log";
 const char* const kDispatcherSource = "CitrixUSBButtonDeviceManagerClient";
 constexpr auto kReplyWait = std::chrono::seconds(20);
 
-uint64_t FileSize(const std::string& path) {
-    std::ifstream in(path, std::ios::binary | std::ios::ate);
-    if (!in) return 0;
-    return static_cast<uint64_t>(in.tellg());
-}
+using testsupport::kClientLog;
+using testsupport::Resolve;
 
-std::vector<std::string> Split(const std::string& line, char separator) {
-    std::vector<std::string> parts;
-    size_t from = 0;
-    for (;;) {
-        const size_t at = line.find(separator, from);
-        if (at == std::string::npos) {
-            parts.push_back(line.substr(from));
-            return parts;
-        }
-        parts.push_back(line.substr(from, at - from));
-        from = at + 1;
-    }
-}
-
-// "[ERROR\t]stamp\tpid\tsource\tmessage" of this process, from the byte offset on.
+// The lines of this process, from the byte offset on.
 std::vector<Trace> ReadLog(uint64_t from) {
     std::vector<Trace> lines;
-    std::ifstream in(kClientLog, std::ios::binary);
-    if (!in) return lines;
-    in.seekg(static_cast<std::streamoff>(from));
-    const std::string pid = std::to_string(tracefile::CurrentProcessId());
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        std::vector<std::string> parts = Split(line, '\t');
-        size_t i = 0;
-        Trace trace;
-        if (!parts.empty() && parts[0] == "ERROR") {
-            trace.error = true;
-            i = 1;
-        }
-        if (parts.size() < i + 4 || parts[i + 1] != pid) continue;
-        trace.source = parts[i + 2];
-        for (size_t k = i + 3; k < parts.size(); ++k) {
-            if (k > i + 3) trace.message += '\t';
-            trace.message += parts[k];
-        }
-        lines.push_back(trace);
-    }
+    for (const testsupport::TraceLine& line : testsupport::OwnLinesSince(kClientLog, from))
+        lines.push_back(Trace{line.error, line.source, line.message});
     return lines;
 }
 
@@ -74,11 +36,6 @@ public:
 };
 
 ::testing::Environment* const g_environment = ::testing::AddGlobalTestEnvironment(new SessionEnvironment);
-
-template <class T>
-void Resolve(enginesim::EngineSimulator& sim, T& slot, const char* name) {
-    slot = reinterpret_cast<T>(sim.ModuleExport(name));
-}
 
 }  // namespace
 
@@ -126,16 +83,7 @@ bool SimBusApi::Complete() const {
 }
 
 DispatchSession::DispatchSession() {
-    // Tracing is decided at the module's first line: the log must exist before the module runs.
-    std::ofstream(kClientLog, std::ios::binary | std::ios::app);
-    enginesim::Options options;
-    options.modulePath = TOV_DISPATCH_MODULE;
-    options.pollIntervalMs = 5;
-    sim.reset(new enginesim::EngineSimulator(options));
-    if (!sim->Start()) {
-        ADD_FAILURE() << "the driver did not start: " << sim->LastError();
-        return;
-    }
+    if (!testsupport::StartModule(TOV_DISPATCH_MODULE, sim)) return;
     Resolve(*sim, bus.Plug, "TovSim_Plug");
     Resolve(*sim, bus.Unplug, "TovSim_Unplug");
     Resolve(*sim, bus.Reset, "TovSim_Reset");
@@ -163,7 +111,7 @@ void DispatchSession::End() {
 
 void DispatchSession::Mark() {
     sentMark = sim->SentBlocks().size();
-    logMark = FileSize(kClientLog);
+    logMark = testsupport::FileSize(kClientLog);
 }
 
 void DispatchSession::Deliver(const Bytes& block) {

@@ -1,19 +1,21 @@
 #include "SoakSession.h"
 
 #include <cstdlib>
-#include <fstream>
 #include <thread>
 
 #include "MessageDecoder.h"
 #include "MessageEncoder.h"
+#include "ModuleSession.h"
 #include "ProcessStats.h"
-#include "TraceFile.h"
+#include "TraceLogReader.h"
 
 namespace soak {
 
 namespace {
 
-const char* const kClientLog = "c:\\CitrixClient.log";
+using testsupport::kClientLog;
+using testsupport::Resolve;
+
 constexpr ObjectHandle kListingManager = 0x0B0B0B0B;
 
 Session* g_session = nullptr;
@@ -25,25 +27,6 @@ public:
 
 ::testing::Environment* const g_environment = ::testing::AddGlobalTestEnvironment(new SessionEnvironment);
 
-template <class T>
-void Resolve(enginesim::EngineSimulator& sim, T& slot, const char* name) {
-    slot = reinterpret_cast<T>(sim.ModuleExport(name));
-}
-
-std::vector<std::string> Split(const std::string& line, char separator) {
-    std::vector<std::string> parts;
-    size_t from = 0;
-    for (;;) {
-        const size_t at = line.find(separator, from);
-        if (at == std::string::npos) {
-            parts.push_back(line.substr(from));
-            return parts;
-        }
-        parts.push_back(line.substr(from, at - from));
-        from = at + 1;
-    }
-}
-
 }  // namespace
 
 bool Bus::Complete() const {
@@ -53,16 +36,7 @@ bool Bus::Complete() const {
 }
 
 Session::Session() {
-    // Tracing is decided at the module's first line: the log must exist before the module runs.
-    std::ofstream(kClientLog, std::ios::binary | std::ios::app);
-    enginesim::Options options;
-    options.modulePath = TOV_SOAK_MODULE;
-    options.pollIntervalMs = 5;
-    sim.reset(new enginesim::EngineSimulator(options));
-    if (!sim->Start()) {
-        ADD_FAILURE() << "the driver did not start: " << sim->LastError();
-        return;
-    }
+    if (!testsupport::StartModule(TOV_SOAK_MODULE, sim)) return;
     Resolve(*sim, bus.Plug, "TovSim_Plug");
     Resolve(*sim, bus.Unplug, "TovSim_Unplug");
     Resolve(*sim, bus.Reset, "TovSim_Reset");
@@ -124,35 +98,9 @@ bool Session::Command(const Bytes& block, std::chrono::milliseconds timeout) {
         timeout);
 }
 
-uint64_t Session::LogPosition() {
-    std::ifstream in(kClientLog, std::ios::binary | std::ios::ate);
-    return in ? static_cast<uint64_t>(in.tellg()) : 0;
-}
+uint64_t Session::LogPosition() { return testsupport::FileSize(kClientLog); }
 
-// "[ERROR\t]stamp\tpid\tsource\tmessage" lines of this process.
-std::vector<TraceLine> Session::TraceSince(uint64_t position) {
-    std::vector<TraceLine> lines;
-    std::ifstream in(kClientLog, std::ios::binary);
-    if (!in) return lines;
-    in.seekg(static_cast<std::streamoff>(position));
-    const std::string pid = std::to_string(tracefile::CurrentProcessId());
-    std::string line;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        std::vector<std::string> parts = Split(line, '\t');
-        size_t i = 0;
-        TraceLine trace;
-        if (!parts.empty() && parts[0] == "ERROR") {
-            trace.error = true;
-            i = 1;
-        }
-        if (parts.size() < i + 4 || parts[i + 1] != pid) continue;
-        trace.source = parts[i + 2];
-        for (size_t k = i + 3; k < parts.size(); ++k) trace.message += (k > i + 3 ? "\t" : "") + parts[k];
-        lines.push_back(trace);
-    }
-    return lines;
-}
+std::vector<TraceLine> Session::TraceSince(uint64_t position) { return testsupport::OwnLinesSince(kClientLog, position); }
 
 std::string Session::Path(int simId) {
     char path[512] = {0};

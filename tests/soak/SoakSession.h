@@ -14,6 +14,7 @@
 
 #include "EngineSimulator.h"
 #include "ServerMessage.h"
+#include "TraceLogReader.h"
 
 namespace soak {
 
@@ -40,11 +41,7 @@ struct Bus {
 };
 
 // A trace line of this process.
-struct TraceLine {
-    bool error = false;
-    std::string source;
-    std::string message;
-};
+using TraceLine = testsupport::TraceLine;
 
 class Session {
 public:

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace channeltest {
+namespace testsupport {
 
 // The driver's log files. Under Wine "c:\" is the prefix's drive C; natively these are files of
 // that literal name in the test program's working folder.
@@ -28,6 +28,11 @@ bool ParseTraceLine(const std::string& line, TraceLine& out);
 void CreateFileIfMissing(const std::string& path);  // never truncates: other programs may share it
 void RemoveFile(const std::string& path);
 
+// The file's length in bytes (0 when it cannot be opened): a position to read new lines from.
+uint64_t FileSize(const std::string& path);
+// The lines of the log that this process wrote, from the byte offset `from` on.
+std::vector<TraceLine> OwnLinesSince(const std::string& path, uint64_t from);
+
 // Remembers the log's length at construction; Lines() returns the lines appended since, written by
 // this process (other processes may write the same file at the same time).
 class LogReader {
@@ -45,4 +50,4 @@ private:
 
 std::string OwnProcessId();
 
-}  // namespace channeltest
+}  // namespace testsupport

@@ -6,7 +6,7 @@
 
 #include "TraceFile.h"
 
-namespace channeltest {
+namespace testsupport {
 
 const char* const kClientLog = "c:\\CitrixClient.log";
 const char* const kServerLog = "C:\\CitrixServer.log";
@@ -27,13 +27,13 @@ std::vector<std::string> Split(const std::string& line, char separator) {
     }
 }
 
+}  // namespace
+
 uint64_t FileSize(const std::string& path) {
     std::ifstream in(path, std::ios::binary | std::ios::ate);
     if (!in) return 0;
     return static_cast<uint64_t>(in.tellg());
 }
-
-}  // namespace
 
 bool ParseTraceLine(const std::string& line, TraceLine& out) {
     std::vector<std::string> parts = Split(line, '\t');
@@ -65,11 +65,13 @@ std::string OwnProcessId() { return std::to_string(tracefile::CurrentProcessId()
 
 LogReader::LogReader(std::string p) : path(std::move(p)), start(FileSize(path)) {}
 
-std::vector<TraceLine> LogReader::Lines() const {
+std::vector<TraceLine> LogReader::Lines() const { return OwnLinesSince(path, start); }
+
+std::vector<TraceLine> OwnLinesSince(const std::string& path, uint64_t from) {
     std::ifstream in(path, std::ios::binary);
     std::vector<TraceLine> lines;
     if (!in) return lines;
-    in.seekg(static_cast<std::streamoff>(start));
+    in.seekg(static_cast<std::streamoff>(from));
     const std::string pid = OwnProcessId();
     std::string line;
     while (std::getline(in, line)) {
@@ -94,4 +96,4 @@ size_t LogReader::Count(const std::string& message) const {
     return n;
 }
 
-}  // namespace channeltest
+}  // namespace testsupport
