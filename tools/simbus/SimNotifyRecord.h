@@ -1,4 +1,5 @@
-// Building the records that announce a device change.
+// Building the records that announce a device change, and the parts of announcing it that the
+// platforms share (SimNotify.cpp); SimNotify_posix.cpp and SimNotify_win32.cpp deliver it.
 #pragma once
 
 #include <cstddef>
@@ -33,5 +34,14 @@ inline std::vector<unsigned char> BuildBroadcast(uint32_t deviceType, const std:
     }
     return record;
 }
+
+// True when a registration asks for what the bus announces: HID interface arrivals and removals
+// (a 32-byte DEV_BROADCAST_DEVICEINTERFACE filter of the HID class) sent to a window handle.
+bool IsHidInterfaceRegistration(const void* recipient, const hidseam::BroadcastDeviceInterface& filter,
+                                uint32_t flags);
+
+// Sends the device change to every registered recipient (each platform's own way); returns how
+// many it reached (natively: queued for).
+int BroadcastDeviceChange(uint32_t event, uint32_t deviceType, const std::string& name);
 
 }  // namespace simbus

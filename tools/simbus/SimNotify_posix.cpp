@@ -46,10 +46,7 @@ int Broadcast(uint32_t event, uint32_t deviceType, const std::string& name) {
 namespace hidseam {
 
 void* RegisterNotification(void* recipient, const BroadcastDeviceInterface& filter, uint32_t flags) {
-    Guid hid;
-    GetHidGuid(hid);
-    if (!recipient || filter.size != 32 || filter.deviceType != kDeviceTypeInterface || !(filter.classGuid == hid) ||
-        flags != kNotifyWindowHandle) {
+    if (!simbus::IsHidInterfaceRegistration(recipient, filter, flags)) {
         errno = EINVAL;
         return nullptr;
     }
@@ -76,14 +73,12 @@ bool UnregisterNotification(void* notification) {
 }  // namespace hidseam
 
 namespace simbus {
-void Announce(uint32_t event, uint32_t deviceType, const std::string& name) { Broadcast(event, deviceType, name); }
+int BroadcastDeviceChange(uint32_t event, uint32_t deviceType, const std::string& name) {
+    return Broadcast(event, deviceType, name);
+}
 }  // namespace simbus
 
 extern "C" {
-
-int TovSim_SendDeviceChange(unsigned event, unsigned deviceType, const char* name) {
-    return Broadcast(event, deviceType, name ? name : "");
-}
 
 int TovPlatform_PumpMessages(void) {
     const std::thread::id self = std::this_thread::get_id();

@@ -46,10 +46,7 @@ int Broadcast(uint32_t event, uint32_t deviceType, const std::string& name) {
 namespace hidseam {
 
 void* RegisterNotification(void* recipient, const BroadcastDeviceInterface& filter, uint32_t flags) {
-    Guid hid;
-    GetHidGuid(hid);
-    if (!recipient || filter.size != 32 || filter.deviceType != kDeviceTypeInterface || !(filter.classGuid == hid) ||
-        flags != kNotifyWindowHandle) {
+    if (!simbus::IsHidInterfaceRegistration(recipient, filter, flags)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return nullptr;
     }
@@ -72,14 +69,12 @@ bool UnregisterNotification(void* notification) {
 }  // namespace hidseam
 
 namespace simbus {
-void Announce(uint32_t event, uint32_t deviceType, const std::string& name) { Broadcast(event, deviceType, name); }
+int BroadcastDeviceChange(uint32_t event, uint32_t deviceType, const std::string& name) {
+    return Broadcast(event, deviceType, name);
+}
 }  // namespace simbus
 
 extern "C" {
-
-int TovSim_SendDeviceChange(unsigned event, unsigned deviceType, const char* name) {
-    return Broadcast(event, deviceType, name ? name : "");
-}
 
 int TovPlatform_PumpMessages(void) {
     int delivered = 0;
