@@ -7,6 +7,7 @@
 #include <list>
 #include <string>
 
+#include "LEDSettingList.h"
 #include "SimDeviceSupport.h"
 
 using namespace simtest;
@@ -38,17 +39,6 @@ protected:
     RecordingDevice owner;
     SignallingData data{&owner};
 };
-
-std::list<LEDSetting> Settings(std::initializer_list<std::pair<int32_t, int32_t>> pairs) {
-    std::list<LEDSetting> settings;
-    for (const auto& pair : pairs) {
-        LEDSetting setting;
-        setting.led = pair.first;
-        setting.value = pair.second;
-        settings.push_back(setting);
-    }
-    return settings;
-}
 
 std::string Thrown(const std::function<void()>& action) {
     try {

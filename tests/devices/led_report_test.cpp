@@ -5,19 +5,9 @@
 #include <vector>
 
 #include "LEDReport.h"
+#include "LEDSettingList.h"
 
 namespace {
-
-std::list<LEDSetting> Settings(std::initializer_list<std::pair<int32_t, int32_t>> pairs) {
-    std::list<LEDSetting> settings;
-    for (const auto& pair : pairs) {
-        LEDSetting setting;
-        setting.led = pair.first;
-        setting.value = pair.second;
-        settings.push_back(setting);
-    }
-    return settings;
-}
 
 std::vector<int> Bytes(const std::vector<char>& report) {
     std::vector<int> bytes;
