@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "LocalDateTime_posix.h"
+
 namespace {
 
 bool Stat(const CFileName& name, struct stat& info) {
@@ -25,20 +27,6 @@ int TryOpen(const CFileName& name, unsigned access) {
     if (fd < 0) return errno;
     close(fd);
     return 0;
-}
-
-bool ToLocalDateTime(const timespec& when, CDateTime& time) {
-    tm local;
-    if (!localtime_r(&when.tv_sec, &local)) return false;
-    time.year = local.tm_year + 1900;
-    time.month = local.tm_mon + 1;
-    time.day = local.tm_mday;
-    time.hour = local.tm_hour;
-    time.minute = local.tm_min;
-    time.second = local.tm_sec;
-    time.millisecond = static_cast<int>(when.tv_nsec / 1000000);
-    time.ticks = (static_cast<int64_t>(when.tv_sec) + local.tm_gmtoff) * 1000 + time.millisecond;
-    return true;
 }
 
 bool SetWritable(const CFileName& name, bool writable) {

@@ -6,6 +6,8 @@
 #include <io.h>
 #include <sys/stat.h>
 
+#include "LocalDateTime_win32.h"
+
 namespace {
 
 DWORD Attributes(const CFileName& name) { return GetFileAttributesA(name.GetFullName().c_str()); }
@@ -32,24 +34,6 @@ DWORD TryOpen(const CFileName& name, unsigned access, unsigned sharing) {
     if (file == INVALID_HANDLE_VALUE) return GetLastError();
     CloseHandle(file);
     return ERROR_SUCCESS;
-}
-
-bool ToLocalDateTime(const FILETIME& utc, CDateTime& time) {
-    FILETIME local;
-    SYSTEMTIME st;
-    if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &st)) return false;
-    time.year = st.wYear;
-    time.month = st.wMonth;
-    time.day = st.wDay;
-    time.hour = st.wHour;
-    time.minute = st.wMinute;
-    time.second = st.wSecond;
-    time.millisecond = st.wMilliseconds;
-    ULARGE_INTEGER u;
-    u.LowPart = local.dwLowDateTime;
-    u.HighPart = local.dwHighDateTime;
-    time.ticks = static_cast<int64_t>(u.QuadPart / 10000u);
-    return true;
 }
 
 enum class FileTimeKind { kCreation, kLastAccess, kLastWrite };
