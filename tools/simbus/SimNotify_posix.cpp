@@ -34,14 +34,18 @@ bool IsRegistered(Registration* registration) {
     return std::find(registrations.begin(), registrations.end(), registration) != registrations.end();
 }
 
-int Broadcast(uint32_t event, uint32_t deviceType, const std::string& name) {
+}  // namespace
+
+namespace simbus {
+
+int BroadcastDeviceChange(uint32_t event, uint32_t deviceType, const std::string& name) {
     std::vector<unsigned char> record = simbus::BuildBroadcast(deviceType, name);
     std::lock_guard<std::mutex> lock(queueMutex);
     for (Registration* registration : registrations) pending.push_back(Pending{registration, event, record});
     return static_cast<int>(registrations.size());
 }
 
-}  // namespace
+}  // namespace simbus
 
 namespace hidseam {
 
@@ -71,12 +75,6 @@ bool UnregisterNotification(void* notification) {
 }
 
 }  // namespace hidseam
-
-namespace simbus {
-int BroadcastDeviceChange(uint32_t event, uint32_t deviceType, const std::string& name) {
-    return Broadcast(event, deviceType, name);
-}
-}  // namespace simbus
 
 extern "C" {
 

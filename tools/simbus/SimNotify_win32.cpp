@@ -23,7 +23,11 @@ std::vector<Registration*>& Registrations() {
     return *list;
 }
 
-int Broadcast(uint32_t event, uint32_t deviceType, const std::string& name) {
+}  // namespace
+
+namespace simbus {
+
+int BroadcastDeviceChange(uint32_t event, uint32_t deviceType, const std::string& name) {
     std::vector<HWND> windows;
     {
         std::lock_guard<std::mutex> lock(registrationsMutex);
@@ -41,7 +45,7 @@ int Broadcast(uint32_t event, uint32_t deviceType, const std::string& name) {
     return reached;
 }
 
-}  // namespace
+}  // namespace simbus
 
 namespace hidseam {
 
@@ -67,12 +71,6 @@ bool UnregisterNotification(void* notification) {
 }
 
 }  // namespace hidseam
-
-namespace simbus {
-int BroadcastDeviceChange(uint32_t event, uint32_t deviceType, const std::string& name) {
-    return Broadcast(event, deviceType, name);
-}
-}  // namespace simbus
 
 extern "C" {
 
