@@ -1,6 +1,7 @@
 // The HID manager against the simulated bus: enumeration, probing, arrival and removal.
 #include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <memory>
 
 #include "SimBusTestSupport.h"
@@ -243,12 +244,32 @@ TEST_F(HIDManager, EveryManagerHearsAndADestroyedOneNoLonger) {
 }
 
 #ifdef _WIN32
-TEST_F(HIDManager, TheHiddenWindowIsATopLevelWindowOfTheManagersThread) {
+// The manager's hidden window among this thread's top-level windows. FindWindow would search every
+// process of the Wine session, where other test programs run their own managers at the same time.
+BOOL CALLBACK MatchHiddenWindow(HWND window, LPARAM param) {
     const char* name = "USBHIDDeviceManager Hidden Window";
-    EXPECT_EQ(FindWindowA(name, name), nullptr);
+    char className[64] = {};
+    char title[64] = {};
+    GetClassNameA(window, className, sizeof className);
+    GetWindowTextA(window, title, sizeof title);
+    if (strcmp(className, name) == 0 && strcmp(title, name) == 0) {
+        *reinterpret_cast<HWND*>(param) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindOwnHiddenWindow() {
+    HWND found = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), MatchHiddenWindow, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+TEST_F(HIDManager, TheHiddenWindowIsATopLevelWindowOfTheManagersThread) {
+    EXPECT_EQ(FindOwnHiddenWindow(), nullptr);
     {
         RecordingManager manager;
-        HWND window = FindWindowA(name, name);
+        HWND window = FindOwnHiddenWindow();
         ASSERT_NE(window, nullptr);
         EXPECT_FALSE(IsWindowVisible(window));
         EXPECT_EQ(GetParent(window), nullptr);
@@ -264,7 +285,7 @@ TEST_F(HIDManager, TheHiddenWindowIsATopLevelWindowOfTheManagersThread) {
         ASSERT_EQ(manager.removals.size(), 1u);
         EXPECT_EQ(manager.removals[0].productID, 0x091A);
     }
-    EXPECT_EQ(FindWindowA(name, name), nullptr);
+    EXPECT_EQ(FindOwnHiddenWindow(), nullptr);
 }
 #endif
 
