@@ -1,0 +1,87 @@
+# Builds TovUSB.msi: runs wixl on TovUSB.wxs, then adds with msibuild the rows wixl has no element
+# for. Run as a script:
+#   cmake -DWIXL=... -DMSIBUILD=... -DMSIINFO=... -DWXS=TovUSB.wxs -DOUTPUT=TovUSB.msi -DVERSION=1.0.0
+#         -DPRODUCT_CODE=... -DSETUP_PROGRAM=... -DDRIVER32=... -DDRIVER64=... -P BuildMsi.cmake
+foreach(var WIXL MSIBUILD MSIINFO WXS OUTPUT VERSION PRODUCT_CODE SETUP_PROGRAM DRIVER32 DRIVER64)
+  if(NOT DEFINED ${var})
+    message(FATAL_ERROR "BuildMsi.cmake: ${var} is not set")
+  endif()
+endforeach()
+foreach(file SETUP_PROGRAM DRIVER32 DRIVER64)
+  if(NOT EXISTS "${${file}}")
+    message(FATAL_ERROR "BuildMsi.cmake: ${file} ${${file}} does not exist")
+  endif()
+endforeach()
+
+# Any warning of wixl (an attribute it ignores, a file it cannot find) fails the build.
+function(check_run what status out)
+  if(NOT status EQUAL 0 OR out MATCHES "WARNING|CRITICAL|Unsupported")
+    file(REMOVE "${OUTPUT}")
+    message(FATAL_ERROR "BuildMsi.cmake: ${what}\n${out}")
+  endif()
+endfunction()
+
+function(run)
+  execute_process(COMMAND ${ARGN} WORKING_DIRECTORY / RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  check_run("${ARGN}" "${status}" "${out}")
+endfunction()
+
+# One SQL statement on the package (kept as one argument: it may hold semicolons).
+function(msi_query sql)
+  execute_process(COMMAND ${MSIBUILD} "${OUTPUT}" -q "${sql}" RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  check_run("${sql}" "${status}" "${out}")
+endfunction()
+
+get_filename_component(work "${OUTPUT}" DIRECTORY)
+get_filename_component(name "${OUTPUT}" NAME_WE)
+set(temporary "${work}/${name}.partial.msi")
+set(final "${OUTPUT}")
+set(OUTPUT "${temporary}")
+file(REMOVE "${temporary}")
+
+# wixl looks for each file below its working folder and takes no absolute path: the commands run
+# in the root folder, and the files are named relative to it.
+foreach(file SETUP_PROGRAM DRIVER32 DRIVER64)
+  file(RELATIVE_PATH ${file} / "${${file}}")
+endforeach()
+run(${WIXL} -a x86 -D Version=${VERSION} -D ProductCode=${PRODUCT_CODE}
+    -D SetupProgram=${SETUP_PROGRAM} -D Driver32=${DRIVER32} -D Driver64=${DRIVER64}
+    -o "${temporary}" "${WXS}")
+
+set(setup_command "/uninstall /quiet /log \"[SETUPLOG]\"")
+
+# No ICA Client in either registry view: fail before anything is installed, with a progress line
+# in the installer's log that names the cause (the error text itself is shown only with a user
+# interface). Does not apply to removing the package.
+set(no_client_text "TovUSB cannot be installed: no Citrix ICA Client was found on this PC.")
+set(no_client_progress
+    "No Citrix ICA Client found: InstallFolder of HKLM\\SOFTWARE\\Citrix\\Install\\ICA Client is missing in the 32-bit and the 64-bit registry view")
+msi_query("INSERT INTO `CustomAction` (`Action`, `Type`, `Target`) VALUES ('NoICAClient', 19, '${no_client_text}')")
+msi_query("INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('NoICAClient', 'NOT Installed AND NOT ICACLIENT32FOLDER AND NOT ICACLIENT64FOLDER', 110)")
+
+# When the installation fails after the channel was (partly) registered, the rollback runs the
+# silent uninstall: type 18 (program from an installed file) + 256 + 1024 (rollback only) + 2048
+# (no impersonation) + 64 (outcome ignored). Scheduled just before the install it undoes.
+msi_query("INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('RollbackChannel', 3410, 'SetupProgram', '${setup_command}')")
+msi_query("INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('RollbackChannel', 'NOT REMOVE=\"ALL\"', 4010)")
+
+# Progress texts: msiexec writes them into its log beside each action's name.
+set(idt "${work}/${name}.ActionText.idt")
+file(WRITE "${idt}" "Action\tDescription\tTemplate\ns72\tL0\tL0\nActionText\tAction\n"
+     "NoICAClient\t${no_client_progress}\t\n"
+     "RegisterChannel\tRegistering the TovUSB channel with the ICA Client: TovaroCitrixVCClientSetup.exe /install\t\n"
+     "UnregisterChannel\tRemoving the TovUSB channel from the ICA Client: TovaroCitrixVCClientSetup.exe /uninstall\t\n"
+     "RollbackChannel\tUndoing the TovUSB channel registration: TovaroCitrixVCClientSetup.exe /uninstall\t\n")
+run(${MSIBUILD} "${temporary}" -i "${idt}")
+file(REMOVE "${idt}")
+
+# SETUPLOG given on the msiexec command line must reach the elevated part of the installation.
+execute_process(COMMAND ${MSIINFO} export "${temporary}" Property OUTPUT_VARIABLE properties RESULT_VARIABLE status)
+if(NOT status EQUAL 0 OR NOT properties MATCHES "SecureCustomProperties\t([^\n]*)")
+  message(FATAL_ERROR "BuildMsi.cmake: cannot read SecureCustomProperties of ${temporary}")
+endif()
+set(secure "${CMAKE_MATCH_1};SETUPLOG")
+msi_query("DELETE FROM `Property` WHERE `Property` = 'SecureCustomProperties'")
+msi_query("INSERT INTO `Property` (`Property`, `Value`) VALUES ('SecureCustomProperties', '${secure}')")
+
+file(RENAME "${temporary}" "${final}")
