@@ -1,0 +1,314 @@
+// Installs and removes the built TovUSB.msi with msiexec, silently, as a deployment tool does,
+// against fake ICA Clients in the 32-bit and the 64-bit registry view of the Wine prefix, and
+// checks what lands where: the package's files, each client's driver file and registry entries,
+// the entry in Programs and Features, and that a removal or a failed installation leaves nothing.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "setup_sandbox.h"
+
+namespace setuptest {
+namespace {
+
+constexpr const char* kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
+constexpr WORD kMachineI386 = 0x014c, kMachineAmd64 = 0x8664;
+constexpr DWORD kMsiexecTimeoutMs = 300000;
+
+std::string HostPath(std::string path) {
+    // The build passes Linux paths; Wine maps the Linux root to drive Z:.
+    if (!path.empty() && path[0] == '/') path = "Z:" + path;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+// The 64-bit registry view, which a 32-bit program reaches only with KEY_WOW64_64KEY.
+void SetString64(const char* key, const char* value, const std::string& text) {
+    HKEY handle;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0,
+                                             KEY_ALL_ACCESS | KEY_WOW64_64KEY, nullptr, &handle, nullptr));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(handle, value, 0, REG_SZ,
+                                            reinterpret_cast<const BYTE*>(text.c_str()),
+                                            static_cast<DWORD>(text.size() + 1)));
+    RegCloseKey(handle);
+}
+
+bool GetString(REGSAM view, const std::string& key, const char* value, std::string& text) {
+    char buffer[4096];
+    DWORD length = sizeof buffer;
+    HKEY handle;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS)
+        return false;
+    DWORD type = 0;
+    const LONG status = RegQueryValueExA(handle, value, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &length);
+    RegCloseKey(handle);
+    if (status != ERROR_SUCCESS || type != REG_SZ || length == 0) return false;
+    text.assign(buffer, strnlen(buffer, length));
+    return true;
+}
+
+bool KeyExists(REGSAM view, const char* key) {
+    HKEY handle;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ | view, &handle) != ERROR_SUCCESS) return false;
+    RegCloseKey(handle);
+    return true;
+}
+
+void DeleteCitrixKeys64() {
+    HKEY software;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_ALL_ACCESS | KEY_WOW64_64KEY, &software) ==
+        ERROR_SUCCESS) {
+        RegDeleteTreeA(software, "Citrix");
+        RegCloseKey(software);
+    }
+}
+
+// The machine type of a PE image, 0 when the file is not one.
+WORD PeMachine(const std::string& path) {
+    std::string image;
+    if (!SetupSandbox::ReadFile(path, image) || image.size() < 64 || image.compare(0, 2, "MZ") != 0) return 0;
+    DWORD offset = 0;
+    memcpy(&offset, image.data() + 60, sizeof offset);
+    if (offset > image.size() - 6 || image.compare(offset, 4, std::string("PE\0\0", 4)) != 0) return 0;
+    WORD machine = 0;
+    memcpy(&machine, image.data() + offset + 4, sizeof machine);
+    return machine;
+}
+
+// Programs and Features entries named "TovUSB": {key name, DisplayVersion, Publisher}.
+struct ProductEntry {
+    std::string key, version, publisher;
+};
+std::vector<ProductEntry> TovUSBProducts() {
+    std::vector<ProductEntry> found;
+    HKEY uninstall;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &uninstall) != ERROR_SUCCESS) return found;
+    char name[256];
+    for (DWORD i = 0;; ++i) {
+        DWORD length = sizeof name;
+        if (RegEnumKeyExA(uninstall, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        const std::string key = std::string(kUninstallKey) + "\\" + name;
+        std::string displayName;
+        if (!GetString(0, key, "DisplayName", displayName) || displayName != "TovUSB") continue;
+        ProductEntry entry{name, "", ""};
+        GetString(0, key, "DisplayVersion", entry.version);
+        GetString(0, key, "Publisher", entry.publisher);
+        found.push_back(entry);
+    }
+    RegCloseKey(uninstall);
+    return found;
+}
+
+// Reads a log that may be written in UTF-16 (msiexec on Windows) or in 8-bit characters (Wine).
+std::string ReadLog(const std::string& path) {
+    std::string raw;
+    if (!SetupSandbox::ReadFile(path, raw)) return "";
+    raw.erase(std::remove(raw.begin(), raw.end(), '\0'), raw.end());
+    return raw;
+}
+
+size_t CountEntries(const std::string& list, const std::string& name) {
+    size_t count = 0, start = 0;
+    while (start <= list.size()) {
+        size_t end = list.find(',', start);
+        if (end == std::string::npos) end = list.size();
+        std::string entry = list.substr(start, end - start);
+        entry.erase(0, entry.find_first_not_of(' '));
+        entry.erase(entry.find_last_not_of(' ') + 1);
+        if (entry == name) ++count;
+        start = end + 1;
+    }
+    return count;
+}
+
+class MsiPackageTest : public SetupSandbox {
+protected:
+    void SetUp() override {
+        SetupSandbox::SetUp();
+        DeleteCitrixKeys64();
+        client64Folder = root + "ICA Client x64\\";
+        ASSERT_TRUE(CreateDirectoryA(client64Folder.c_str(), nullptr));
+        char folder[MAX_PATH] = {};
+        ASSERT_NE(0u, GetEnvironmentVariableA("ProgramFiles(x86)", folder, sizeof folder))
+            << "the tests need a 64-bit prefix";
+        installFolder = std::string(folder) + "\\TovUSB\\";
+        setupLog = root + "setup.log";
+        RemoveLeftovers();
+        ASSERT_TRUE(TovUSBProducts().empty()) << "a TovUSB product is installed before the test";
+    }
+    void TearDown() override {
+        RemoveLeftovers();
+        DeleteCitrixKeys64();
+        SetupSandbox::TearDown();
+    }
+
+    // A fake 64-bit ICA Client: "InstallFolder" and "VirtualDriverEx" in the 64-bit view.
+    void InstallICAClient64(const std::string& list) {
+        SetString64(kICAClientKey, "InstallFolder", client64Folder);
+        SetString64(kListKey, "VirtualDriverEx", list);
+    }
+
+    // Runs msiexec with the arguments, waits and returns its exit code.
+    DWORD Msiexec(const std::string& arguments) {
+        std::string commandLine = "msiexec.exe " + arguments;
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                            &process)) {
+            ADD_FAILURE() << "cannot start " << commandLine << ", error " << GetLastError();
+            return 0xFFFFFFFF;
+        }
+        DWORD exitCode = 0xFFFFFFFF;
+        if (WaitForSingleObject(process.hProcess, kMsiexecTimeoutMs) == WAIT_OBJECT_0) {
+            GetExitCodeProcess(process.hProcess, &exitCode);
+        } else {
+            ADD_FAILURE() << commandLine << " did not end";
+            TerminateProcess(process.hProcess, 1);
+        }
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        return exitCode;
+    }
+    DWORD Install(const std::string& package, const std::string& log) {
+        return Msiexec("/i \"" + HostPath(package) + "\" /qn /l*v \"" + log + "\" SETUPLOG=\"" + setupLog + "\"");
+    }
+    DWORD Remove(const std::string& package, const std::string& log) {
+        return Msiexec("/x \"" + HostPath(package) + "\" /qn /l*v \"" + log + "\" SETUPLOG=\"" + setupLog + "\"");
+    }
+
+    void RemoveLeftovers() {
+        for (const char* package : {TOV_MSI_NEWER_PATH, TOV_MSI_PATH})
+            if (!TovUSBProducts().empty()) Msiexec("/x \"" + HostPath(package) + "\" /qn");
+    }
+
+    // What one client has after an install: the driver of its machine type, the module value and
+    // one "TovUSB" in its list.
+    void ExpectRegistered(REGSAM view, const std::string& folder, WORD machine, const std::string& list) {
+        SCOPED_TRACE(view == KEY_WOW64_64KEY ? "64-bit client" : "32-bit client");
+        EXPECT_EQ(machine, PeMachine(folder + "TovaroCitrixVC.dll"));
+        std::string text;
+        EXPECT_TRUE(GetString(view, kModuleKey, "DriverNameWin32", text));
+        EXPECT_EQ("TovaroCitrixVC.dll", text);
+        ASSERT_TRUE(GetString(view, kListKey, "VirtualDriverEx", text));
+        EXPECT_EQ(list, text);
+    }
+    void ExpectNotRegistered(REGSAM view, const std::string& folder) {
+        SCOPED_TRACE(view == KEY_WOW64_64KEY ? "64-bit client" : "32-bit client");
+        EXPECT_FALSE(FileExists(folder + "TovaroCitrixVC.dll"));
+        EXPECT_FALSE(KeyExists(view, kModuleKey));
+        std::string list;
+        if (GetString(view, kListKey, "VirtualDriverEx", list)) EXPECT_EQ(0u, CountEntries(list, "TovUSB")) << list;
+    }
+    void ExpectPackageFilesGone() {
+        EXPECT_FALSE(FileExists(installFolder + "TovaroCitrixVCClientSetup.exe"));
+        EXPECT_FALSE(FileExists(installFolder + "TovaroCitrixVC.dll"));
+        EXPECT_FALSE(FileExists(installFolder + "x64\\TovaroCitrixVC.dll"));
+        EXPECT_TRUE(TovUSBProducts().empty());
+    }
+
+    std::string client64Folder, installFolder, setupLog;
+};
+
+TEST_F(MsiPackageTest, InstallsForBothClientsAndRemovesEverything) {
+    InstallICAClient("Alpha");
+    InstallICAClient64("");
+
+    ASSERT_EQ(0u, Install(TOV_MSI_PATH, root + "install.log")) << ReadLog(root + "install.log");
+
+    EXPECT_EQ(kMachineI386, PeMachine(installFolder + "TovaroCitrixVCClientSetup.exe"));
+    EXPECT_EQ(kMachineI386, PeMachine(installFolder + "TovaroCitrixVC.dll"));
+    EXPECT_EQ(kMachineAmd64, PeMachine(installFolder + "x64\\TovaroCitrixVC.dll"));
+    ExpectRegistered(KEY_WOW64_32KEY, clientFolder, kMachineI386, "Alpha, TovUSB");
+    ExpectRegistered(KEY_WOW64_64KEY, client64Folder, kMachineAmd64, "TovUSB");
+    const std::vector<ProductEntry> products = TovUSBProducts();
+    ASSERT_EQ(1u, products.size());
+    EXPECT_EQ(TOV_MSI_VERSION, products[0].version);
+    EXPECT_EQ("Tovaro", products[0].publisher);
+    // The silent install wrote its numbered lines where the package was told to.
+    EXPECT_NE(std::string::npos, ReadLog(setupLog).find("Citrix client installation finished successfully"))
+        << ReadLog(setupLog);
+
+    ASSERT_EQ(0u, Remove(TOV_MSI_PATH, root + "remove.log")) << ReadLog(root + "remove.log");
+
+    ExpectNotRegistered(KEY_WOW64_32KEY, clientFolder);
+    ExpectNotRegistered(KEY_WOW64_64KEY, client64Folder);
+    std::string list;
+    ASSERT_TRUE(GetString(KEY_WOW64_32KEY, kListKey, "VirtualDriverEx", list));
+    EXPECT_EQ("Alpha", list);
+    ExpectPackageFilesGone();
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(installFolder.c_str())) << "the folder stays";
+}
+
+TEST_F(MsiPackageTest, OnlyA64BitClientGetsTheX64DriverAndThe32BitViewStaysEmpty) {
+    InstallICAClient64("Alpha, Beta");
+
+    ASSERT_EQ(0u, Install(TOV_MSI_PATH, root + "install.log")) << ReadLog(root + "install.log");
+
+    ExpectRegistered(KEY_WOW64_64KEY, client64Folder, kMachineAmd64, "Alpha, Beta, TovUSB");
+    EXPECT_FALSE(KeyExists(KEY_WOW64_32KEY, "SOFTWARE\\Citrix"));
+    EXPECT_FALSE(FileExists(driverTarget()));
+
+    ASSERT_EQ(0u, Remove(TOV_MSI_PATH, root + "remove.log")) << ReadLog(root + "remove.log");
+    ExpectNotRegistered(KEY_WOW64_64KEY, client64Folder);
+    ExpectPackageFilesGone();
+}
+
+TEST_F(MsiPackageTest, NewerVersionReplacesTheOlderInPlace) {
+    InstallICAClient("");
+    InstallICAClient64("Alpha");
+    ASSERT_EQ(0u, Install(TOV_MSI_PATH, root + "install.log")) << ReadLog(root + "install.log");
+    ASSERT_EQ(1u, TovUSBProducts().size());
+
+    ASSERT_EQ(0u, Install(TOV_MSI_NEWER_PATH, root + "upgrade.log")) << ReadLog(root + "upgrade.log");
+
+    const std::vector<ProductEntry> products = TovUSBProducts();
+    ASSERT_EQ(1u, products.size());
+    EXPECT_EQ(TOV_MSI_NEWER_VERSION, products[0].version);
+    ExpectRegistered(KEY_WOW64_32KEY, clientFolder, kMachineI386, "TovUSB");
+    ExpectRegistered(KEY_WOW64_64KEY, client64Folder, kMachineAmd64, "Alpha, TovUSB");
+    EXPECT_TRUE(FileExists(installFolder + "x64\\TovaroCitrixVC.dll"));
+
+    // The older package can no longer be installed over the newer one.
+    EXPECT_NE(0u, Install(TOV_MSI_PATH, root + "downgrade.log"));
+    ASSERT_EQ(1u, TovUSBProducts().size());
+    EXPECT_EQ(TOV_MSI_NEWER_VERSION, TovUSBProducts()[0].version);
+
+    ASSERT_EQ(0u, Remove(TOV_MSI_NEWER_PATH, root + "remove.log")) << ReadLog(root + "remove.log");
+    ExpectNotRegistered(KEY_WOW64_32KEY, clientFolder);
+    ExpectNotRegistered(KEY_WOW64_64KEY, client64Folder);
+    ExpectPackageFilesGone();
+}
+
+TEST_F(MsiPackageTest, WithoutAnICAClientFailsNamingTheCauseAndInstallsNothing) {
+    const DWORD exitCode = Install(TOV_MSI_PATH, root + "install.log");
+
+    EXPECT_NE(0u, exitCode);
+    EXPECT_NE(static_cast<DWORD>(ERROR_SUCCESS_REBOOT_REQUIRED), exitCode);
+    EXPECT_NE(std::string::npos, ReadLog(root + "install.log").find("No Citrix ICA Client found"))
+        << ReadLog(root + "install.log");
+    ExpectPackageFilesGone();
+    EXPECT_FALSE(FileExists(setupLog)) << "the setup program ran";
+}
+
+TEST_F(MsiPackageTest, AFailedRegistrationFailsTheInstallationAndRollsBackTheFiles) {
+    // The client has no "VirtualDriverEx": the setup program's step that reads the list fails.
+    InstallICAClient(nullptr);
+
+    const DWORD exitCode = Install(TOV_MSI_PATH, root + "install.log");
+
+    EXPECT_NE(0u, exitCode);
+    EXPECT_NE(static_cast<DWORD>(ERROR_SUCCESS_REBOOT_REQUIRED), exitCode);
+    EXPECT_NE(std::string::npos, ReadLog(setupLog).find("ERROR: Could not read value VirtualDriverEx"))
+        << ReadLog(setupLog);
+    ExpectPackageFilesGone();
+    EXPECT_FALSE(FileExists(driverTarget()));
+}
+
+}  // namespace
+}  // namespace setuptest
