@@ -38,6 +38,7 @@ set(temporary "${work}/${name}.partial.msi")
 set(final "${OUTPUT}")
 set(OUTPUT "${temporary}")
 file(REMOVE "${temporary}")
+file(MAKE_DIRECTORY "${work}")
 
 # wixl looks for each file below its working folder and takes no absolute path: the commands run
 # in the root folder, and the files are named relative to it.

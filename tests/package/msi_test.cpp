@@ -68,18 +68,6 @@ void DeleteCitrixKeys64() {
     }
 }
 
-// The machine type of a PE image, 0 when the file is not one.
-WORD PeMachine(const std::string& path) {
-    std::string image;
-    if (!SetupSandbox::ReadFile(path, image) || image.size() < 64 || image.compare(0, 2, "MZ") != 0) return 0;
-    DWORD offset = 0;
-    memcpy(&offset, image.data() + 60, sizeof offset);
-    if (offset > image.size() - 6 || image.compare(offset, 4, std::string("PE\0\0", 4)) != 0) return 0;
-    WORD machine = 0;
-    memcpy(&machine, image.data() + offset + 4, sizeof machine);
-    return machine;
-}
-
 // Programs and Features entries named "TovUSB": {key name, DisplayVersion, Publisher}.
 struct ProductEntry {
     std::string key, version, publisher;
@@ -102,14 +90,6 @@ std::vector<ProductEntry> TovUSBProducts() {
     }
     RegCloseKey(uninstall);
     return found;
-}
-
-// Reads a log that may be written in UTF-16 (msiexec on Windows) or in 8-bit characters (Wine).
-std::string ReadLog(const std::string& path) {
-    std::string raw;
-    if (!SetupSandbox::ReadFile(path, raw)) return "";
-    raw.erase(std::remove(raw.begin(), raw.end(), '\0'), raw.end());
-    return raw;
 }
 
 size_t CountEntries(const std::string& list, const std::string& name) {
@@ -203,13 +183,35 @@ protected:
         EXPECT_FALSE(FileExists(folder + "TovaroCitrixVC.dll"));
         EXPECT_FALSE(KeyExists(view, kModuleKey));
         std::string list;
-        if (GetString(view, kListKey, "VirtualDriverEx", list)) EXPECT_EQ(0u, CountEntries(list, "TovUSB")) << list;
+        if (GetString(view, kListKey, "VirtualDriverEx", list)) {
+            EXPECT_EQ(0u, CountEntries(list, "TovUSB")) << list;
+        }
     }
     void ExpectPackageFilesGone() {
         EXPECT_FALSE(FileExists(installFolder + "TovaroCitrixVCClientSetup.exe"));
         EXPECT_FALSE(FileExists(installFolder + "TovaroCitrixVC.dll"));
         EXPECT_FALSE(FileExists(installFolder + "x64\\TovaroCitrixVC.dll"));
         EXPECT_TRUE(TovUSBProducts().empty());
+    }
+
+    // The machine type of a PE image, 0 when the file is not one.
+    static WORD PeMachine(const std::string& path) {
+        std::string image;
+        if (!ReadFile(path, image) || image.size() < 64 || image.compare(0, 2, "MZ") != 0) return 0;
+        DWORD offset = 0;
+        memcpy(&offset, image.data() + 60, sizeof offset);
+        if (offset > image.size() - 6 || image.compare(offset, 4, std::string("PE\0\0", 4)) != 0) return 0;
+        WORD machine = 0;
+        memcpy(&machine, image.data() + offset + 4, sizeof machine);
+        return machine;
+    }
+
+    // Reads a log that may be written in UTF-16 (msiexec on Windows) or in 8-bit characters (Wine).
+    static std::string ReadLog(const std::string& path) {
+        std::string raw;
+        if (!ReadFile(path, raw)) return "";
+        raw.erase(std::remove(raw.begin(), raw.end(), '\0'), raw.end());
+        return raw;
     }
 
     std::string client64Folder, installFolder, setupLog;
