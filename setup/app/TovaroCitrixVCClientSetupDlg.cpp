@@ -20,12 +20,11 @@ END_MESSAGE_MAP()
 void CTovaroCitrixVCClientSetupDlg::DoDataExchange(CDataExchange* exchange) {
     CDialog::DoDataExchange(exchange);
     if (!exchange->m_bSaveAndValidate && logEdit.GetSafeHwnd() != nullptr) {
-        // Everything the buttons depend on is read afresh from the registry and the disk.
-        const bool clientInstalled = installer.IsICAClientInstalled();
-        const bool channelInstalled = installer.IsChannelInstalled();
-        const bool driverPresent = installer.DriverSourceExists();
-        installButton.EnableWindow(driverPresent && clientInstalled);
-        uninstallButton.EnableWindow(clientInstalled && channelInstalled);
+        // Everything the buttons depend on is read afresh from the registry and the disk: Install
+        // when some client is installed and its driver is beside the program, Uninstall when some
+        // client has the channel registered.
+        installButton.EnableWindow(installer.CanInstall());
+        uninstallButton.EnableWindow(installer.CanUninstall());
     }
     DDX_Control(exchange, IDC_LOG_EDIT, logEdit);
     DDX_Text(exchange, IDC_LOG_EDIT, logText);
@@ -46,22 +45,7 @@ BOOL CTovaroCitrixVCClientSetupDlg::OnInitDialog() {
     SetIcon(programIcon, TRUE);
     SetIcon(programIcon, FALSE);
 
-    const std::string clientFolder = installer.GetICAClientFolder();
-    if (!clientFolder.empty())
-        AddLogLine(FormatLogText("Citrix client is installed in %s", clientFolder.c_str()));
-    else
-        AddLogLine("Citrix client is not installed");
-    AddLogLine(installer.IsChannelInstalled() ? "Citrix virutal channel is already installed"
-                                              : "Citrix virtual channel is not installed");
-    if (!installer.DriverSourceExists()) {
-        std::string source;
-        try {
-            source = installer.GetDriverSourcePath();
-        } catch (int) {
-            // The program's own folder is always found while it runs; an empty path otherwise.
-        }
-        AddLogLine(FormatLogText("ERROR: Could not find Citrix client DLL (%s)", source.c_str()));
-    }
+    installer.ReportState(*this);
     AddLogLine("");
 
     UpdateData(FALSE);
