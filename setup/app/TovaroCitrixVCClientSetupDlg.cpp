@@ -8,6 +8,13 @@ CTovaroCitrixVCClientSetupDlg::CTovaroCitrixVCClientSetupDlg(CWnd* parent)
     : CDialog(IDD_TOVAROCITRIXVCCLIENTSETUP_DIALOG, parent),
       programIcon(AfxGetApp()->LoadIcon(IDR_MAINFRAME)) {}
 
+CTovaroCitrixVCClientSetupDlg::CTovaroCitrixVCClientSetupDlg(SetupAction action, CInstallerLogFile* logFile,
+                                                             CWnd* parent)
+    : CTovaroCitrixVCClientSetupDlg(parent) {
+    startAction = action;
+    this->logFile = logFile;
+}
+
 BEGIN_MESSAGE_MAP(CTovaroCitrixVCClientSetupDlg, CDialog)
     ON_WM_SYSCOMMAND()
     ON_WM_PAINT()
@@ -49,15 +56,21 @@ BOOL CTovaroCitrixVCClientSetupDlg::OnInitDialog() {
     AddLogLine("");
 
     UpdateData(FALSE);
+    // An action from the command line runs once the dialog is shown, through the same handler
+    // as a click on its button, so the person at the screen sees every step.
+    if (startAction == SetupAction::kInstall || startAction == SetupAction::kUninstall) {
+        const int button = startAction == SetupAction::kInstall ? IDC_INSTALL_BUTTON : IDC_UNINSTALL_BUTTON;
+        ::PostMessageA(m_hWnd, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(m_hWnd, button)));
+    }
     return TRUE;
 }
 
 void CTovaroCitrixVCClientSetupDlg::AddLogLine(const std::string& text) {
     ++lineCounter;
-    if (text.empty())
-        logText += "\r\n";
-    else
-        logText += FormatLogText("%i.\t%s%s", lineCounter, text.c_str(), "\r\n");
+    const std::string line = FormatNumberedLogLine(lineCounter, text);
+    logText += line;
+    if (logFile) logFile->Append(line);
     UpdateData(FALSE);
     logEdit.LineScroll(logEdit.GetLineCount());
 }
@@ -89,9 +102,13 @@ void CTovaroCitrixVCClientSetupDlg::OnPaint() {
 
 HCURSOR CTovaroCitrixVCClientSetupDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(programIcon); }
 
-void CTovaroCitrixVCClientSetupDlg::OnInstall() { installer.OnInstall(*this); }
+void CTovaroCitrixVCClientSetupDlg::OnInstall() {
+    actionExitCode = RunSetupAction(installer, SetupAction::kInstall, *this);
+}
 
-void CTovaroCitrixVCClientSetupDlg::OnUninstall() { installer.OnUninstall(*this); }
+void CTovaroCitrixVCClientSetupDlg::OnUninstall() {
+    actionExitCode = RunSetupAction(installer, SetupAction::kUninstall, *this);
+}
 
 void CTovaroCitrixVCClientSetupDlg::OnClear() {
     logText.clear();
