@@ -54,17 +54,20 @@ struct ProductEntry {
 std::vector<ProductEntry> TovUSBProducts() {
     std::vector<ProductEntry> found;
     HKEY uninstall;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ, &uninstall) != ERROR_SUCCESS) return found;
+    // A 32-bit package is listed in the 32-bit view.
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_READ | KEY_WOW64_32KEY, &uninstall) !=
+        ERROR_SUCCESS)
+        return found;
     char name[256];
     for (DWORD i = 0;; ++i) {
         DWORD length = sizeof name;
         if (RegEnumKeyExA(uninstall, i, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
         const std::string key = std::string(kUninstallKey) + "\\" + name;
         std::string displayName;
-        if (!GetString(0, key, "DisplayName", displayName) || displayName != "TovUSB") continue;
+        if (!GetString(KEY_WOW64_32KEY, key, "DisplayName", displayName) || displayName != "TovUSB") continue;
         ProductEntry entry{name, "", ""};
-        GetString(0, key, "DisplayVersion", entry.version);
-        GetString(0, key, "Publisher", entry.publisher);
+        GetString(KEY_WOW64_32KEY, key, "DisplayVersion", entry.version);
+        GetString(KEY_WOW64_32KEY, key, "Publisher", entry.publisher);
         found.push_back(entry);
     }
     RegCloseKey(uninstall);
