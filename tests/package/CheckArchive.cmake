@@ -1,7 +1,7 @@
 # Makes the release archive with CPack from the build's install rules and compares its list of
 # files with the list the release promises. Writes a one-test result file in GoogleTest's format,
 # so the test run's count includes it.
-foreach(var BUILD_DIR WORK_DIR ARCHIVE_NAME RESULT_FILE)
+foreach(var CPACK BUILD_DIR WORK_DIR ARCHIVE_NAME RESULT_FILE)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "CheckArchive.cmake: ${var} is not set")
   endif()
@@ -37,7 +37,7 @@ function(finish failure)
 endfunction()
 
 file(REMOVE_RECURSE "${WORK_DIR}")
-execute_process(COMMAND cpack --config "${BUILD_DIR}/CPackConfig.cmake" -B "${WORK_DIR}"
+execute_process(COMMAND ${CPACK} --config "${BUILD_DIR}/CPackConfig.cmake" -B "${WORK_DIR}"
                 WORKING_DIRECTORY "${BUILD_DIR}" RESULT_VARIABLE status OUTPUT_VARIABLE out ERROR_VARIABLE out)
 set(archive "${WORK_DIR}/${ARCHIVE_NAME}.zip")
 if(NOT status EQUAL 0 OR NOT EXISTS "${archive}")
