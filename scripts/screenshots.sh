@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
-# Takes the README's screenshots of the setup dialog: on a PC without the ICA Client, and after a
-# successful install. Runs the real TovaroCitrixVCClientSetup.exe under Xvfb with Wine's X11
+# Takes the README's screenshots of the setup dialog: on a PC without the ICA Client, after a
+# successful install, and after an install on a PC with the 64-bit ICA Client. Runs the real TovaroCitrixVCClientSetup.exe under Xvfb with Wine's X11
 # graphics driver, in a Wine prefix of its own (build/wineprefix-x11), so the shared headless
 # prefix keeps its null driver. Writes docs/screenshots/*.png.
-#   TOV_BUILD=build/win32   the win32 build folder holding the program (built here if needed)
+#   TOV_BUILD=build/win32   the win32 build folder holding the program (built here if needed);
+#                           build/win64 takes the 64-bit copy of the program, for hosts that run
+#                           64-bit programs only (the dialog is the same)
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
@@ -14,7 +16,7 @@ export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 if [ -z "${TOV_SCREENSHOTS_IN_XVFB:-}" ]; then
-  [ -f "$build/CMakeCache.txt" ] || cmake --preset win32 -B "$build" >/dev/null
+  [ -f "$build/CMakeCache.txt" ] || cmake --preset "$(basename "$build")" -B "$build" >/dev/null
   cmake --build "$build" --target TovaroCitrixVCClientSetup -j2 >/dev/null
   # The real driver file when it builds; the setup program only copies it, never loads it.
   cmake --build "$build" --target TovaroCitrixVC -j2 >/dev/null 2>&1 || true
@@ -23,7 +25,16 @@ if [ -z "${TOV_SCREENSHOTS_IN_XVFB:-}" ]; then
 fi
 
 program=$(find "$build/setup" -name TovaroCitrixVCClientSetup.exe | head -1)
-driver=$(find "$build" -name TovaroCitrixVC.dll -not -path '*/test*' | head -1 || true)
+driver=$(find "$build/driver" -name TovaroCitrixVC.dll | head -1 || true)
+cc=i686-w64-mingw32-gcc
+wine=wine
+if grep -q 'TOV_ARCH.*x86_64\|CMAKE_SYSTEM_PROCESSOR:.*x86_64' "$build/CMakeCache.txt" 2>/dev/null ||
+   file "$program" | grep -q x86-64; then
+  cc=x86_64-w64-mingw32-gcc
+  # Hosts that run 64-bit code only cannot start Wine's 32-bit loader.
+  /usr/lib/wine/wine --version >/dev/null 2>&1 || wine=/usr/lib/wine/wine64
+fi
+wine() { "$wine" "$@"; }
 
 # A small helper that clicks a button of a window, as a person would (BM_CLICK), and returns once
 # the click was handled; "close" instead of a button id chooses Close from the system menu and
@@ -48,10 +59,10 @@ int main(int argc, char** argv) {
     return 0;
 }
 C
-i686-w64-mingw32-gcc -O2 -o "$helper" "$build/screenshots/click.c"
+$cc -O2 -o "$helper" "$build/screenshots/click.c"
 
 if [ ! -f "$WINEPREFIX/.tov-x11-ready" ]; then
-  wineboot -i >/dev/null 2>&1 || true
+  wine wineboot -i >/dev/null 2>&1 || true
   wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d x11 /f >/dev/null 2>&1
   # Wine draws the caption and frame itself: there is no window manager under Xvfb.
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
@@ -64,12 +75,20 @@ fi
 drive_c=$WINEPREFIX/drive_c
 stage=$drive_c/TovUSB
 client="$drive_c/Program Files/Citrix/ICA Client"
-rm -rf "$stage" "$client"
-mkdir -p "$stage" "$client"
+client64="$drive_c/Program Files/Citrix/ICA Client 64"
+rm -rf "$stage" "$client" "$client64"
+mkdir -p "$stage/x64" "$client" "$client64"
 cp "$program" "$stage/"
 if [ -n "$driver" ]; then cp "$driver" "$stage/"; else printf 'MZ' >"$stage/TovaroCitrixVC.dll"; fi
 modules='HKLM\SOFTWARE\Citrix\ICA Client\Engine\Configuration\Advanced\Modules'
-wine reg delete 'HKLM\SOFTWARE\Citrix' /f >/dev/null 2>&1 || true
+x64_driver=$(find "$build" -path '*x64-build/driver/TovaroCitrixVC.dll' | head -1 || true)
+[ -n "$x64_driver" ] || x64_driver=$(find "$root/build/win64/driver" -name TovaroCitrixVC.dll 2>/dev/null | head -1 || true)
+if [ -n "$x64_driver" ]; then cp "$x64_driver" "$stage/x64/"; else printf 'MZ' >"$stage/x64/TovaroCitrixVC.dll"; fi
+unregister() {
+  wine reg delete 'HKLM\SOFTWARE\Citrix' /reg:32 /f >/dev/null 2>&1 || true
+  wine reg delete 'HKLM\SOFTWARE\Citrix' /reg:64 /f >/dev/null 2>&1 || true
+}
+unregister
 
 caption=TovaroCitrixVCClientSetup
 shoot() {  # shoot <png>: waits for the dialog and saves its window
@@ -93,11 +112,20 @@ shoot "$out/setup-without-ica-client.png"
 close_program
 
 # 2. The ICA Client present; Install clicked.
-wine reg add 'HKLM\SOFTWARE\Citrix\Install\ICA Client' /v InstallFolder /d 'C:\Program Files\Citrix\ICA Client\' /f >/dev/null
-wine reg add "$modules\\ICA 3.0" /v VirtualDriverEx /d 'Thinwire3.0, ClientDrive' /f >/dev/null
+wine reg add 'HKLM\SOFTWARE\Citrix\Install\ICA Client' /reg:32 /v InstallFolder /d 'C:\Program Files\Citrix\ICA Client\' /f >/dev/null
+wine reg add "$modules\\ICA 3.0" /reg:32 /v VirtualDriverEx /d 'Thinwire3.0, ClientDrive' /f >/dev/null
 run_program
 wine "Z:$helper" "$caption" 1013
 shoot "$out/setup-after-install.png"
 close_program
-wine reg delete 'HKLM\SOFTWARE\Citrix' /f >/dev/null 2>&1 || true
+unregister
+
+# 3. Only the 64-bit ICA Client (its keys in the 64-bit view); Install clicked.
+wine reg add 'HKLM\SOFTWARE\Citrix\Install\ICA Client' /reg:64 /v InstallFolder /d 'C:\Program Files\Citrix\ICA Client 64\' /f >/dev/null
+wine reg add "$modules\\ICA 3.0" /reg:64 /v VirtualDriverEx /d 'Thinwire3.0, ClientDrive' /f >/dev/null
+run_program
+wine "Z:$helper" "$caption" 1013
+shoot "$out/setup-after-install-64bit-client.png"
+close_program
+unregister
 wineserver -k >/dev/null 2>&1 || true

@@ -162,5 +162,53 @@ TEST_F(SetupDialogTest, AboutBoxOpensModallyFromTheSystemMenu) {
     EXPECT_EQ(log, program.Log());
 }
 
+TEST_F(SetupDialogTest, WithA64BitClientTheButtonsActOnEveryClient) {
+    InstallICAClient("Alpha");
+    InstallICAClient64("");
+    PutDriver64BesideProgram();  // the 32-bit driver is missing
+    SetupProgram program(programFolder);
+    ASSERT_TRUE(program.dialog);
+    std::vector<std::string> expected = {
+        "1.\t32-bit Citrix client is installed in " + clientFolder,
+        "2.\tCitrix virtual channel is not installed for the 32-bit Citrix client",
+        "3.\tERROR: Could not find 32-bit Citrix client DLL (" + driverSource() + ")",
+        "4.\t64-bit Citrix client is installed in " + clientFolder64,
+        "5.\tCitrix virtual channel is not installed for the 64-bit Citrix client",
+        "",
+    };
+    EXPECT_EQ(expected, program.LogLines());
+    // One client with its driver beside the program is enough for Install.
+    EXPECT_TRUE(program.Enabled(kInstall));
+    EXPECT_FALSE(program.Enabled(kUninstall));
+
+    program.Click(kInstall);
+    const std::string list = "VirtualDriverEx in registry key " + std::string(kListKey);
+    expected = {
+        "7.\t32-bit client: Error: Citrix client DLL does not exist",
+        "8.\t64-bit client: Successfully added TovaroCitrixVC.dll to registry value " + std::string(kModuleKey),
+        "9.\t64-bit client: Sucessfully read  from value " + list,
+        "10.\t64-bit client: Successfully wrote TovUSB to value " + list,
+        "11.\t64-bit client: Successfully copied " + driverSource64() + " to " + driverTarget64(),
+        "12.\t64-bit client: Citrix client installation finished successfully",
+        "",
+    };
+    std::vector<std::string> lines = program.LogLines();
+    ASSERT_EQ(13u, lines.size());
+    EXPECT_EQ(expected, std::vector<std::string>(lines.begin() + 6, lines.end()));
+    EXPECT_TRUE(program.Enabled(kUninstall));
+    EXPECT_EQ("TovaroCitrixVC.dll", ModuleValue64());
+    EXPECT_FALSE(ModuleKeyExists());
+
+    program.Click(kUninstall);
+    lines = program.LogLines();
+    ASSERT_EQ(20u, lines.size());
+    EXPECT_EQ("13.\t32-bit client: Citrix virtual channel is not installed, nothing to remove", lines[13]);
+    EXPECT_EQ("17.\t64-bit client: Successfully deleted " + driverTarget64(), lines[17]);
+    EXPECT_FALSE(program.Enabled(kUninstall));
+    EXPECT_TRUE(program.Enabled(kInstall));
+    EXPECT_FALSE(ModuleKeyExists64());
+    EXPECT_FALSE(FileExists(driverTarget64()));
+}
+
 }  // namespace
 }  // namespace setuptest

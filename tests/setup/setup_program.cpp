@@ -101,7 +101,10 @@ bool SetupProgram::WaitForLogEnd(const std::string& end) const {
 }
 
 DWORD RunSetupProgram(const std::string& programFolder, const std::string& arguments, std::string* output) {
-    const std::string exe = CopyProgramTo(programFolder);
+    return RunProgram(CopyProgramTo(programFolder), arguments, programFolder, output);
+}
+
+DWORD RunProgram(const std::string& exe, const std::string& arguments, const std::string& folder, std::string* output) {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &inherit, 1 << 16)) return ~0u;
@@ -114,7 +117,7 @@ DWORD RunSetupProgram(const std::string& programFolder, const std::string& argum
     PROCESS_INFORMATION process = {};
     std::string commandLine = "\"" + exe + "\" " + arguments;
     const BOOL started = CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr,
-                                        programFolder.c_str(), &startup, &process);
+                                        folder.c_str(), &startup, &process);
     CloseHandle(writeEnd);
     if (!started) {
         CloseHandle(readEnd);

@@ -43,5 +43,8 @@ private:
 // Runs the program with `arguments`, its standard output into `output`, and returns its exit code
 // (or ~0u when it did not end by itself within the wait: a window it must not show keeps it open).
 DWORD RunSetupProgram(const std::string& programFolder, const std::string& arguments, std::string* output = nullptr);
+// The same for any program, started in `folder`.
+DWORD RunProgram(const std::string& exe, const std::string& arguments, const std::string& folder,
+                 std::string* output = nullptr);
 
 }  // namespace setuptest
