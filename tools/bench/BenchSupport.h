@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "CallTimes.h"
 #include "USBButtonDeviceDescriptor.h"
 
 namespace bench {
@@ -61,5 +62,9 @@ private:
 };
 
 std::string SimPath(int simId);
+
+// How long the calls held the engine thread: one line per entry point, the write hook per command
+// code, with the number of calls and median, 99th percentile and maximum in microseconds.
+void PrintCallTimes(const std::vector<enginesim::CallTime>& calls);
 
 }  // namespace bench
