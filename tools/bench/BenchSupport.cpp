@@ -6,6 +6,7 @@
 
 #include "CitrixClientData.h"
 #include "CitrixUSBButtonDeviceManagerClient.h"
+#include "DriverEntry.h"
 #include "MessageDecoder.h"
 #include "MessageEncoder.h"
 #include "MessageType.h"
@@ -106,6 +107,18 @@ std::string SimPath(int simId) {
     char path[512] = {0};
     if (TovSim_DevicePath(simId, path, sizeof path) < 0) return std::string();
     return path;
+}
+
+namespace {
+int PumpBus() { return TovPlatform_PumpMessages(); }
+}  // namespace
+
+enginesim::Options LinkedEngineOptions(uint32_t pollIntervalMs) {
+    enginesim::Options options;
+    options.loadEntry = &Load;
+    options.pumpMessages = &PumpBus;
+    options.pollIntervalMs = pollIntervalMs;
+    return options;
 }
 
 void PrintCallTimes(const std::vector<enginesim::CallTime>& calls) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "CallTimes.h"
+#include "EngineSimulator.h"
 #include "USBButtonDeviceDescriptor.h"
 
 namespace bench {
@@ -62,6 +63,10 @@ private:
 };
 
 std::string SimPath(int simId);
+
+// Options of an engine simulator that drives the driver linked into this program (its Load and
+// the simulated bus's message pump), polling every `pollIntervalMs`.
+enginesim::Options LinkedEngineOptions(uint32_t pollIntervalMs);
 
 // How long the calls held the engine thread: one line per entry point, the write hook per command
 // code, with the number of calls and median, 99th percentile and maximum in microseconds.

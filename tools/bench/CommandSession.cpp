@@ -11,7 +11,6 @@
 #include <thread>
 
 #include "BenchSupport.h"
-#include "DriverEntry.h"
 #include "EngineSimulator.h"
 #include "Figures.h"
 #include "MessageEncoder.h"
@@ -28,8 +27,6 @@ constexpr int kRounds = 10;
 constexpr int kListings = 5;
 constexpr auto kQuiet = std::chrono::milliseconds(20);   // long enough for a reader to sit in its read
 constexpr auto kFlowing = std::chrono::milliseconds(60);  // reports flowing before the command
-
-int PumpBus() { return TovPlatform_PumpMessages(); }
 
 // A hand-set's button 3 pressed and released every 2 ms on a thread of its own, as long as it lives.
 class ReportFlow {
@@ -130,11 +127,7 @@ int CommandSession(const Settings&) {
     LocalDriver::Get().Drain();
     if (handsetDescriptor.hidInfo.devicePath.empty() || footswitchDescriptor.hidInfo.devicePath.empty()) return 1;
 
-    enginesim::Options options;
-    options.loadEntry = &Load;
-    options.pumpMessages = &PumpBus;
-    options.pollIntervalMs = 10;
-    enginesim::EngineSimulator sim(options);
+    enginesim::EngineSimulator sim(LinkedEngineOptions(10));
     if (!sim.Start()) {
         std::fprintf(stderr, "session: the engine did not start: %s\n", sim.LastError().c_str());
         return 1;

@@ -5,7 +5,6 @@
 #include <cstdio>
 
 #include "BenchSupport.h"
-#include "DriverEntry.h"
 #include "EngineSimulator.h"
 #include "Figures.h"
 #include "MessageEncoder.h"
@@ -19,19 +18,13 @@ constexpr ObjectHandle kDevice = 0x00B00000;
 constexpr int kEvents = 20;
 constexpr auto kWait = std::chrono::seconds(30);
 
-int PumpBus() { return TovPlatform_PumpMessages(); }
-
 bool Run(uint32_t intervalMs) {
     TovSim_Reset();
     const int id = TovSim_Plug("SpeechMikeIII");
     const USBButtonDeviceDescriptor descriptor = LocalDriver::Get().DescriptorOf(id);
     LocalDriver::Get().Drain();
 
-    enginesim::Options options;
-    options.loadEntry = &Load;
-    options.pumpMessages = &PumpBus;
-    options.pollIntervalMs = intervalMs;
-    enginesim::EngineSimulator sim(options);
+    enginesim::EngineSimulator sim(LinkedEngineOptions(intervalMs));
     if (!sim.Start()) {
         std::fprintf(stderr, "timeline: the engine did not start: %s\n", sim.LastError().c_str());
         return false;
