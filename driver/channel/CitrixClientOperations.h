@@ -16,11 +16,12 @@ int DriverOpen(VD* vd, VDOPEN* open, uint16_t* size);
 int TOV_ICA_CALL ChannelDataArrival(void* vdData, uint16_t channel, uint8_t* buffer, uint16_t length);
 
 // Calls the client's OnPoll, then sends at most one queued block: 21 when nothing is queued, 30 when
-// the WD refused (the block stays for the next poll), 0 when a block left. Engine thread.
+// the WD refused (the block stays for the next poll), 0 when a block left or when one waits for the
+// 60 ms since the last send to pass. Never waits itself. Engine thread.
 int DriverPoll(VD* vd, DLLPOLL* poll, uint16_t* size);
 
-// Sends the first queued block, at least 60 ms after the previous successful send (sleeping on the
-// calling engine thread for the rest of that time). 21, 30 or 0 as for DriverPoll.
+// Sends the first queued block if at least 60 ms have passed since the previous successful send;
+// otherwise leaves it queued for a later poll and returns 0 at once. 21, 30 or 0 as for DriverPoll.
 int LegacySendAvailableData();
 
 // Copies the block into the send queue; it leaves at a later poll. Any thread.

@@ -6,27 +6,23 @@
 #include "CitrixClientOperations.h"
 #include "ExceptionText.h"
 #include "FormatString.h"
-#include "SleepMilliseconds.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr auto kSendInterval = std::chrono::milliseconds(60);
 
-// Waits until at least 60 ms have passed since the last successful send. Sleeps on the calling
-// engine thread, in whole milliseconds rounded up, and checks again after waking.
-void PaceSend(const Clock::time_point lastSendTime) {
-    for (;;) {
-        const Clock::time_point now = Clock::now();
-        if (now < lastSendTime) {  // cannot happen on a monotonic clock; be safe all the same
-            SleepMilliseconds(static_cast<uint32_t>(kSendInterval.count()));
-            return;
-        }
-        const auto elapsed = now - lastSendTime;
-        if (elapsed >= kSendInterval) return;
-        const auto rest = std::chrono::ceil<std::chrono::milliseconds>(kSendInterval - elapsed);
-        SleepMilliseconds(static_cast<uint32_t>(rest.count()));
+// True when 60 ms have passed since the last successful send. The engine thread is never made to
+// wait for the rest: a block that may not leave yet waits in the queue for a later poll. A last send
+// time in the future cannot happen on a monotonic clock; should it all the same, the interval
+// starts again from now rather than from that time.
+bool PacingAllowsSend(Clock::time_point& lastSendTime) {
+    const Clock::time_point now = Clock::now();
+    if (now < lastSendTime) {
+        lastSendTime = now;
+        return false;
     }
+    return now - lastSendTime >= kSendInterval;
 }
 
 }  // namespace
@@ -61,7 +57,10 @@ int LegacySendAvailableData() {
 
     int rc = ica::kErrorNullPointer;  // a channel that was never opened cannot send
     if (state.queueVirtualWrite) {
-        PaceSend(state.lastSendTime);
+        // Less than 60 ms since the last send: nothing leaves and nothing is traced. The answer is
+        // 0, not 21, because a block is waiting: after 21 the engine may poll less often, which
+        // would hold the block back beyond its 60 ms.
+        if (!PacingAllowsSend(state.lastSendTime)) return ica::kStatusSuccess;
         MEMORY_SECTION section;
         section.length = static_cast<uint32_t>(block->size());
         section.pSection = const_cast<uint8_t*>(block->data());
@@ -71,8 +70,9 @@ int LegacySendAvailableData() {
         TraceServerError("LegacySendAvailableData: Failed to send data to server");
         return ica::kStatusRetry;
     }
-    TraceClient("LegacySendAvailableData: Successfully sent data to server");
+    // The interval runs from the moment the WD took the block, before the trace line is written.
     state.lastSendTime = Clock::now();
+    TraceClient("LegacySendAvailableData: Successfully sent data to server");
     state.Pop();
     return ica::kStatusSuccess;
 }

@@ -12,6 +12,7 @@
 #include "CitrixClientOperations.h"
 #include "DriverEntry.h"
 #include "EngineSimulator.h"
+#include "PacingCheck.h"
 #include "RecordingClient.h"
 #include "TraceLogReader.h"
 
@@ -143,32 +144,44 @@ TEST_F(ChannelClient, AThrowingOnPollDoesNotStopTheSend) {
     LogReader log(kClientLog);
     TestClient().ThrowOnPoll(true);
     Queue({4, 5, 6});
-    EXPECT_EQ(s.PollOnce(), 0);
-    ASSERT_EQ(s.SentBlocks().size(), 1u);
+    ASSERT_TRUE(PollUntilSent(s, 1));
+    EXPECT_EQ(s.Polls().back().rc, 0);
     EXPECT_EQ(s.SentBlocks()[0].data, (std::vector<uint8_t>{4, 5, 6}));
-    EXPECT_EQ(log.Count("OnPoll threw std::string: poll failed"), 1u);
+    EXPECT_EQ(log.Count("OnPoll threw std::string: poll failed"), static_cast<size_t>(TestClient().Polls()));
 }
 
-TEST_F(ChannelClient, OneBlockPerPollInQueueOrderAtLeast60msApart) {
+// Two blocks queued: the first poll that may send takes the first; every poll within the next
+// 60 ms answers 0 at once without sending or tracing; the first poll after them sends the second.
+TEST_F(ChannelClient, APollWithin60msOfASendWaitsWithoutSleepingAndTheNextOneSends) {
     EngineSimulator& s = Started();
     const auto first = Block(10, 1), second = Block(3000, 2);  // longer than a write: sent as queued
     Queue(first);
     Queue(second);
-    EXPECT_EQ(s.PollOnce(), 0);
-    ASSERT_EQ(s.SentBlocks().size(), 1u);
-    EXPECT_EQ(s.PollOnce(), 0);  // at once: it waits for the rest of the 60 ms, then sends
+    ASSERT_TRUE(PollUntilSent(s, 1));
+    const size_t pollsBeforeFirst = s.Polls().size() - 1;
+    LogReader log(kClientLog);
+    ASSERT_TRUE(PollUntilSent(s, 2));
     EXPECT_EQ(s.PollOnce(), 21);
+
     const auto sent = s.SentBlocks();
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0].data, first);
     EXPECT_EQ(sent[1].data, second);
-    EXPECT_GE(sent[1].ms - sent[0].ms, 60.0);
     for (const auto& b : sent) {
         EXPECT_EQ(b.channel, options.wd.channelNumber);
         EXPECT_EQ(b.sectionCount, 1);
         EXPECT_EQ(b.flags, 0);
     }
-    EXPECT_EQ(TestClient().Polls(), 3);
+    const auto polls = s.Polls();
+    const std::vector<enginesim::PollRecord> run(polls.begin() + static_cast<long>(pollsBeforeFirst), polls.end());
+    const PacingReport report = CheckPacing(run, sent, 2);
+    EXPECT_TRUE(report.violations.empty()) << report.violations.front();
+    EXPECT_EQ(report.sendingPolls, 2u);
+    EXPECT_GT(report.waitingPolls, 0u);  // polls came within the 60 ms, and each answered 0
+    EXPECT_LT(LongestCall(s.CallTimes(), enginesim::EntryPoint::VdPoll), kPollBoundUs);
+    // The waiting polls wrote nothing; the only line after the first send is the second send's.
+    EXPECT_EQ(log.Messages(), std::vector<std::string>{"LegacySendAvailableData: Successfully sent data to server"});
+    EXPECT_EQ(static_cast<size_t>(TestClient().Polls()), polls.size());  // OnPoll at every poll, waiting or not
 }
 
 TEST_F(ChannelClient, AnEmptyQueueAnswers21AndStillCallsOnPoll) {
@@ -185,8 +198,8 @@ TEST_F(ChannelClient, ARefusedWriteAnswers30LogsToTheServerLogAndKeepsTheBlock) 
     const auto block = Block(5, 9);
     Queue(block);
     s.Wd().RefuseNextWrites(2);
-    EXPECT_EQ(s.PollOnce(), 30);
-    EXPECT_EQ(s.PollOnce(), 30);
+    EXPECT_EQ(PollUntilTried(s), 30);
+    EXPECT_EQ(s.PollOnce(), 30);  // a refusal does not restart the 60 ms: the retry is at once
     EXPECT_TRUE(s.SentBlocks().empty());
     EXPECT_EQ(s.PollOnce(), 0);
     ASSERT_EQ(s.SentBlocks().size(), 1u);
@@ -205,7 +218,7 @@ TEST_F(ChannelClient, ARefusedWriteAnswers30LogsToTheServerLogAndKeepsTheBlock) 
     EXPECT_EQ(clientLog.Count("LegacySendAvailableData: Successfully sent data to server"), 1u);
 }
 
-TEST_F(ChannelClient, RandomRefusalsNeitherLoseNorReorderBlocks) {
+TEST_F(ChannelClient, RandomRefusalsNeitherLoseNorReorderBlocksAndKeepThePacing) {
     EngineSimulator& s = Started();
     std::vector<std::vector<uint8_t>> blocks;
     for (uint8_t i = 0; i < 5; ++i) {
@@ -213,17 +226,15 @@ TEST_F(ChannelClient, RandomRefusalsNeitherLoseNorReorderBlocks) {
         Queue(blocks.back());
     }
     s.Wd().RefuseWritesRandomly(0.5, 1234);
-    int polls = 0;
-    while (s.SentBlocks().size() < blocks.size() && polls < 200) {
-        const int rc = s.PollOnce();
-        EXPECT_TRUE(rc == 0 || rc == 30) << rc;
-        ++polls;
-    }
+    ASSERT_TRUE(PollUntilSent(s, blocks.size()));
     const auto sent = s.SentBlocks();
     ASSERT_EQ(sent.size(), blocks.size());
     for (size_t i = 0; i < blocks.size(); ++i) EXPECT_EQ(sent[i].data, blocks[i]);
     EXPECT_GT(s.Wd().RefusedWrites(), 0u);
-    for (size_t i = 1; i < sent.size(); ++i) EXPECT_GE(sent[i].ms - sent[i - 1].ms, 60.0);
+    const auto polls = s.Polls();
+    for (const auto& p : polls) EXPECT_TRUE(p.rc == 0 || p.rc == 30) << p.rc;
+    const PacingReport report = CheckPacing(polls, sent, blocks.size());
+    EXPECT_TRUE(report.violations.empty()) << report.violations.front();
 }
 
 TEST_F(ChannelClient, BlocksQueuedFromManyThreadsAllArriveInEachThreadsOrder) {
@@ -278,8 +289,7 @@ TEST_F(ChannelClient, CloseKeepsTheQueueAndANewOpenSendsIt) {
     EXPECT_EQ(s.Close(), 0);
     EXPECT_EQ(CCitrixClientData::Instance().QueuedBlocks(), 1u);
     EXPECT_EQ(s.Open(), 0);
-    EXPECT_EQ(s.PollOnce(), 0);
-    ASSERT_EQ(s.SentBlocks().size(), 1u);
+    ASSERT_TRUE(PollUntilSent(s, 1));
     EXPECT_EQ(s.SentBlocks()[0].data, (std::vector<uint8_t>{7, 7, 7}));
 }
 

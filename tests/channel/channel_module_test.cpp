@@ -9,8 +9,10 @@
 #include <thread>
 
 #include "EngineSimulator.h"
+#include "PacingCheck.h"
 #include "TraceLogReader.h"
 
+using namespace channeltest;
 using namespace testsupport;
 using enginesim::EngineSimulator;
 
@@ -336,22 +338,61 @@ TEST_F(DriverModule, AutomaticPollingRunsAtTheSetInterval) {
     for (const auto& p : polls) EXPECT_EQ(p.rc, 21);
 }
 
-TEST_F(DriverModule, RepliesLeaveOnePerPollInOrderAtLeast60msApart) {
+// Two replies queued by one delivery: the first poll that may send takes the first reply; polls
+// in the next 60 ms answer 0 at once, send nothing and trace nothing; the next poll sends the
+// second. No poll holds the engine thread for anything like the rest of the interval.
+TEST_F(DriverModule, RepliesLeaveOnePerPollInOrderAndAPollWithin60msWaitsWithoutSleeping) {
     EngineSimulator& s = Started();
     s.QueueServerBlock(kCreateManager);
     s.QueueServerBlock(kDeleteManager);
     s.WaitForDelivery();
-    EXPECT_EQ(s.PollOnce(), 0);
-    EXPECT_EQ(s.SentBlocks().size(), 1u);
-    EXPECT_EQ(s.PollOnce(), 0);  // at once: the driver waits for the rest of the 60 ms
+    ASSERT_TRUE(PollUntilSent(s, 1));
+    const size_t pollsBeforeFirst = s.Polls().size() - 1;
+    LogReader log(kClientLog);
+    ASSERT_TRUE(PollUntilSent(s, 2));
     EXPECT_EQ(s.PollOnce(), 21);
+
     const auto sent = s.SentBlocks();
     ASSERT_EQ(sent.size(), 2u);
     EXPECT_EQ(sent[0].data, kCreateManagerReply);
     EXPECT_EQ(sent[1].data, kDeleteManagerReply);
-    EXPECT_GE(sent[1].ms - sent[0].ms, 60.0);
     EXPECT_EQ(sent[0].channel, 9);
     EXPECT_EQ(s.Wd().OversizedWrites(), 0u);
+    const auto polls = s.Polls();
+    const std::vector<enginesim::PollRecord> run(polls.begin() + static_cast<long>(pollsBeforeFirst), polls.end());
+    const PacingReport report = CheckPacing(run, sent, 2);
+    EXPECT_TRUE(report.violations.empty()) << report.violations.front();
+    EXPECT_EQ(report.sendingPolls, 2u);
+    EXPECT_GT(report.waitingPolls, 0u);
+    EXPECT_LT(LongestCall(s.CallTimes(), enginesim::EntryPoint::VdPoll), kPollBoundUs);
+    std::vector<std::string> sendLines;
+    for (const auto& m : log.Messages()) {
+        if (m.rfind("LegacySendAvailableData", 0) == 0) sendLines.push_back(m);
+    }
+    EXPECT_EQ(sendLines, std::vector<std::string>{"LegacySendAvailableData: Successfully sent data to server"});
+}
+
+// The engine polls every 10 ms while four replies wait: each leaves at the first poll 60 ms after
+// the previous send, so the gaps lie between 60 and 70 ms apart from scheduling, and every poll
+// returns well within the bound.
+TEST_F(DriverModule, WithPollsEvery10msEachReplyLeavesAtTheFirstPollAfter60ms) {
+    options.pollIntervalMs = 10;
+    EngineSimulator& s = Started();
+    for (int i = 0; i < 2; ++i) {
+        s.QueueServerBlock(kCreateManager);
+        s.QueueServerBlock(kDeleteManager);
+    }
+    ASSERT_TRUE(s.WaitForSentBlocks(4, std::chrono::seconds(10)));
+    s.StopPolling();
+    s.RunOnEngine([] {});  // the poll that sent the last block has recorded itself
+    const auto sent = s.SentBlocks();
+    ASSERT_EQ(sent.size(), 4u);
+    for (size_t i = 0; i < sent.size(); ++i) EXPECT_EQ(sent[i].data, i % 2 ? kDeleteManagerReply : kCreateManagerReply);
+    const PacingReport report = CheckPacing(s.Polls(), sent, 4);
+    EXPECT_TRUE(report.violations.empty()) << report.violations.front();
+    EXPECT_EQ(report.sendingPolls, 4u);
+    EXPECT_GE(report.waitingPolls, 3u);  // at 10 ms polls, several come between two sends
+    EXPECT_LT(LongestCall(s.CallTimes(), enginesim::EntryPoint::VdPoll), kPollBoundUs);
 }
 
 TEST_F(DriverModule, ARefusedSendAnswers30AndTheSameBlockLeavesAtTheNextPoll) {
@@ -360,7 +401,7 @@ TEST_F(DriverModule, ARefusedSendAnswers30AndTheSameBlockLeavesAtTheNextPoll) {
     s.QueueServerBlock(kCreateManager);
     s.WaitForDelivery();
     s.Wd().RefuseNextWrites(1);
-    EXPECT_EQ(s.PollOnce(), 30);
+    EXPECT_EQ(PollUntilTried(s), 30);
     EXPECT_TRUE(s.SentBlocks().empty());
     EXPECT_EQ(s.PollOnce(), 0);
     ASSERT_EQ(s.SentBlocks().size(), 1u);
@@ -373,5 +414,5 @@ TEST_F(DriverModule, ARefusedSendAnswers30AndTheSameBlockLeavesAtTheNextPoll) {
 
     s.QueueServerBlock(kDeleteManager);  // leaves the module's registry as it was
     s.WaitForDelivery();
-    EXPECT_EQ(s.PollOnce(), 0);
+    EXPECT_TRUE(PollUntilSent(s, 2));
 }

@@ -6,8 +6,10 @@
 
 #include "CitrixClientData.h"
 #include "CitrixUSBButtonDeviceManagerClient.h"
+#include "DriverEntry.h"
 #include "MessageDecoder.h"
 #include "MessageEncoder.h"
+#include "MessageType.h"
 #include "TovSimBus.h"
 
 namespace bench {
@@ -105,6 +107,31 @@ std::string SimPath(int simId) {
     char path[512] = {0};
     if (TovSim_DevicePath(simId, path, sizeof path) < 0) return std::string();
     return path;
+}
+
+namespace {
+int PumpBus() { return TovPlatform_PumpMessages(); }
+}  // namespace
+
+enginesim::Options LinkedEngineOptions(uint32_t pollIntervalMs) {
+    enginesim::Options options;
+    options.loadEntry = &Load;
+    options.pumpMessages = &PumpBus;
+    options.pollIntervalMs = pollIntervalMs;
+    return options;
+}
+
+void PrintCallTimes(const std::vector<enginesim::CallTime>& calls) {
+    std::printf("    %-34s %7s %10s %10s %10s\n", "engine thread held by (us)", "calls", "median", "p99", "max");
+    for (const enginesim::CallTimeRow& row : enginesim::SummarizeCallTimes(calls)) {
+        std::string name = enginesim::EntryName(row.entry);
+        if (row.entry == enginesim::EntryPoint::WriteHook) {
+            const char* const command = MessageTypeName(row.command);
+            name += " " + std::to_string(row.command) + " " + (command ? command : "(unknown code)");
+        }
+        std::printf("    %-34s %7zu %10s %10s %10s\n", name.c_str(), row.count, Fixed(row.medianUs, 1).c_str(),
+                    Fixed(row.p99Us, 1).c_str(), Fixed(row.maxUs, 1).c_str());
+    }
 }
 
 }  // namespace bench

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "CallTimes.h"
+#include "EngineSimulator.h"
 #include "USBButtonDeviceDescriptor.h"
 
 namespace bench {
@@ -61,5 +63,13 @@ private:
 };
 
 std::string SimPath(int simId);
+
+// Options of an engine simulator that drives the driver linked into this program (its Load and
+// the simulated bus's message pump), polling every `pollIntervalMs`.
+enginesim::Options LinkedEngineOptions(uint32_t pollIntervalMs);
+
+// How long the calls held the engine thread: one line per entry point, the write hook per command
+// code, with the number of calls and median, 99th percentile and maximum in microseconds.
+void PrintCallTimes(const std::vector<enginesim::CallTime>& calls);
 
 }  // namespace bench

@@ -1,10 +1,10 @@
 // Figure 5: a burst of 20 button events with the host polling every 10, 60 and 100 ms: when each
 // block left, relative to the first report of the burst. The channel client sends at most one block
-// per poll and at least 60 ms after the previous one.
+// per poll and at least 60 ms after the previous one. After each timeline: how long every call of
+// that session (start, device connected, burst, device deleted, end) held the engine thread.
 #include <cstdio>
 
 #include "BenchSupport.h"
-#include "DriverEntry.h"
 #include "EngineSimulator.h"
 #include "Figures.h"
 #include "MessageEncoder.h"
@@ -18,19 +18,13 @@ constexpr ObjectHandle kDevice = 0x00B00000;
 constexpr int kEvents = 20;
 constexpr auto kWait = std::chrono::seconds(30);
 
-int PumpBus() { return TovPlatform_PumpMessages(); }
-
 bool Run(uint32_t intervalMs) {
     TovSim_Reset();
     const int id = TovSim_Plug("SpeechMikeIII");
     const USBButtonDeviceDescriptor descriptor = LocalDriver::Get().DescriptorOf(id);
     LocalDriver::Get().Drain();
 
-    enginesim::Options options;
-    options.loadEntry = &Load;
-    options.pumpMessages = &PumpBus;
-    options.pollIntervalMs = intervalMs;
-    enginesim::EngineSimulator sim(options);
+    enginesim::EngineSimulator sim(LinkedEngineOptions(intervalMs));
     if (!sim.Start()) {
         std::fprintf(stderr, "timeline: the engine did not start: %s\n", sim.LastError().c_str());
         return false;
@@ -57,6 +51,7 @@ bool Run(uint32_t intervalMs) {
     sim.QueueServerBlock(ServerProxy::EncodeDeleteDevice(kDevice));
     sim.WaitForSentBlocks(before + kEvents + 1, kWait);
     sim.Shutdown();
+    const std::vector<enginesim::CallTime> calls = sim.CallTimes();
     TovSim_Reset();
 
     std::printf("\n  poll every %u ms (burst written in %s ms):\n  ", intervalMs, Fixed(burstEnd - burstStart, 1).c_str());
@@ -73,6 +68,7 @@ bool Run(uint32_t intervalMs) {
     std::printf("\n  first after %s ms, last after %s ms, mean gap %s ms%s\n", Fixed(first, 0).c_str(),
                 Fixed(last, 0).c_str(), got > 1 ? Fixed((last - first) / static_cast<double>(got - 1), 1).c_str() : "-",
                 complete ? "" : " (INCOMPLETE)");
+    PrintCallTimes(calls);
     return complete;
 }
 

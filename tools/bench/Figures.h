@@ -15,5 +15,6 @@ int DispatchCost(const Settings& settings);
 int Enumeration(const Settings& settings);
 int IdleCost(const Settings& settings);
 int DeliveryTimeline(const Settings& settings);
+int CommandSession(const Settings& settings);
 
 }  // namespace bench

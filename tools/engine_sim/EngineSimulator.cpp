@@ -69,7 +69,9 @@ bool EngineSimulator::LoadDriver() {
         std::strncpy(link.ModuleName, "TOVUSB", sizeof link.ModuleName - 1);
         link.pLibMgrCallTable = libraryManager.CallTable();
         LibraryManager::ActiveScope scope(&libraryManager);
+        const Clock::time_point start = Clock::now();
         loadResult = load(&link);
+        RecordCallTime(EntryPoint::Load, 0, start, Clock::now());
         procedures = link.pProcedures;
         vdData = link.pData;
         Step(FormatString("Load returned %d: %u procedures", loadResult, static_cast<unsigned>(link.ProcCount)));
@@ -87,7 +89,21 @@ bool EngineSimulator::LoadDriver() {
 int EngineSimulator::CallOnEngine(int index, void* param, uint16_t* size) {
     if (!procedures || index < 0 || index >= ica::kDriverProcCount || !procedures[index]) return -1;
     LibraryManager::ActiveScope scope(&libraryManager);
-    return procedures[index](vdData, param, size);
+    const Clock::time_point start = Clock::now();
+    const int rc = procedures[index](vdData, param, size);
+    RecordCallTime(static_cast<EntryPoint>(index), 0, start, Clock::now());
+    return rc;
+}
+
+void EngineSimulator::RecordCallTime(EntryPoint entry, uint32_t command, Clock::time_point start,
+                                     Clock::time_point end) {
+    CallTime call;
+    call.entry = entry;
+    call.command = command;
+    call.startMs = std::chrono::duration<double, std::milli>(start - epoch).count();
+    call.durationUs = std::chrono::duration<double, std::micro>(end - start).count();
+    std::lock_guard<std::mutex> lock(recordMutex);
+    callTimes.push_back(call);
 }
 
 int EngineSimulator::CallEntry(int index, void* param, uint16_t* size) {
@@ -163,11 +179,13 @@ void EngineSimulator::PollOnEngine() {
     poll.CurrentTime = static_cast<uint32_t>(NowMs());
     uint16_t size = sizeof(DLLPOLL);
     const size_t sentBefore = wd->SentBlockCount();
+    const double startMs = NowMs();
     const int rc = CallOnEngine(ica::kProcPoll, &poll, &size);
     const double ms = NowMs();
+    const size_t sentAfter = wd->SentBlockCount();
     {
         std::lock_guard<std::mutex> lock(recordMutex);
-        polls.push_back(PollRecord{rc, ms});
+        polls.push_back(PollRecord{rc, ms, startMs, sentAfter - sentBefore});
     }
     if (options.onStep) {
         const std::vector<SentBlock> sent = wd->SentBlocks();
@@ -236,7 +254,10 @@ void EngineSimulator::Deliver(std::vector<uint8_t>& block) {
     Step(FormatString("server sends %u bytes: ", static_cast<unsigned>(block.size())) + ToHex(block));
     LibraryManager::ActiveScope scope(&libraryManager);
     uint8_t* const buffer = block.empty() ? nullptr : block.data();
+    const uint32_t command = BlockCommand(buffer, block.size());  // read first: the driver may change the buffer
+    const Clock::time_point start = Clock::now();
     const int rc = wd->CallHook(buffer, static_cast<uint16_t>(block.size()));
+    RecordCallTime(EntryPoint::WriteHook, command, start, Clock::now());
     std::lock_guard<std::mutex> lock(recordMutex);
     hookCalls.push_back(HookRecord{buffer, block.size(), rc, NowMs()});
 }
@@ -266,6 +287,16 @@ std::vector<PollRecord> EngineSimulator::Polls() const {
 std::vector<HookRecord> EngineSimulator::HookCalls() const {
     std::lock_guard<std::mutex> lock(recordMutex);
     return hookCalls;
+}
+
+std::vector<CallTime> EngineSimulator::CallTimes() const {
+    std::lock_guard<std::mutex> lock(recordMutex);
+    return callTimes;
+}
+
+void EngineSimulator::ClearCallTimes() {
+    std::lock_guard<std::mutex> lock(recordMutex);
+    callTimes.clear();
 }
 
 size_t EngineSimulator::DroppedServerBlocks() const {

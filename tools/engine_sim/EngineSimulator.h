@@ -13,6 +13,7 @@
 //   sim.WaitForSentBlocks(1, std::chrono::seconds(5));
 //   auto blocks = sim.Wd().SentBlocks();        // what the driver sent, with steady-clock times
 //   sim.RunOnEngine([] { ... });                // code that must run on the engine thread
+//   auto rows = SummarizeCallTimes(sim.CallTimes());  // how long each call held the engine thread
 //   sim.Shutdown();                             // VdClose, VdUnload, engine thread ends
 #pragma once
 
@@ -24,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "CallTimes.h"
 #include "EngineThread.h"
 #include "IcaRecords.h"
 #include "LibraryManager.h"
@@ -61,14 +63,16 @@ struct InitData {
 
 struct PollRecord {
     int rc = 0;
-    double ms = 0;  // steady clock, milliseconds since the simulator's start
+    double ms = 0;       // when the poll returned: steady clock, milliseconds since the simulator's start
+    double startMs = 0;  // when it was called, on the same clock
+    size_t sentBlocks = 0;  // blocks the WD accepted during this poll
 };
 
 struct HookRecord {
     const void* buffer = nullptr;  // the buffer handed to the write hook
     size_t length = 0;
     int rc = 0;
-    double ms = 0;
+    double ms = 0;  // when the hook returned
 };
 
 class EngineSimulator {
@@ -119,12 +123,16 @@ public:
     std::vector<SentBlock> SentBlocks() const;
     std::vector<PollRecord> Polls() const;
     std::vector<HookRecord> HookCalls() const;
+    // Every call made into the driver on the engine thread with how long it took, in call order.
+    std::vector<CallTime> CallTimes() const;
+    void ClearCallTimes();
     size_t DroppedServerBlocks() const;  // arrived while the channel was not open
     std::vector<std::string> RequestedSubsystems() const;
     double NowMs() const;  // on the same clock as the records
 
 private:
     int CallOnEngine(int index, void* param, uint16_t* size);  // engine thread only
+    void RecordCallTime(EntryPoint entry, uint32_t command, Clock::time_point start, Clock::time_point end);
     void Step(const std::string& line);
     void PollOnEngine();
     void Deliver(std::vector<uint8_t>& block);
@@ -148,6 +156,7 @@ private:
     mutable std::mutex recordMutex;  // guards the records
     std::vector<PollRecord> polls;
     std::vector<HookRecord> hookCalls;
+    std::vector<CallTime> callTimes;
     size_t droppedBlocks = 0;
 
     bool shutDown = false;

@@ -93,14 +93,22 @@ int main(int argc, char** argv) {
     std::this_thread::sleep_for(std::chrono::milliseconds(runMs));
     sim.Shutdown();
 
-    size_t nothing = 0, sent = 0, retried = 0;
+    size_t nothing = 0, sent = 0, retried = 0, waited = 0;
     for (const auto& poll : sim.Polls()) {
-        if (poll.rc == 21) ++nothing;
-        else if (poll.rc == 0) ++sent;
+        if (poll.sentBlocks) ++sent;
+        else if (poll.rc == 21) ++nothing;
         else if (poll.rc == 30) ++retried;
+        else if (poll.rc == 0) ++waited;
     }
-    std::printf("summary: %zu polls (%zu sent a block, %zu had nothing to send, %zu retried), "
-                "%zu server blocks delivered, %zu blocks sent\n",
-                sim.Polls().size(), sent, nothing, retried, sim.HookCalls().size(), sim.SentBlocks().size());
+    std::printf("summary: %zu polls (%zu sent a block, %zu had nothing to send, %zu retried, %zu held a block "
+                "for the 60 ms pacing), %zu server blocks delivered, %zu blocks sent\n",
+                sim.Polls().size(), sent, nothing, retried, waited, sim.HookCalls().size(), sim.SentBlocks().size());
+    std::printf("engine thread held per call, microseconds (median / p99 / max):\n");
+    for (const enginesim::CallTimeRow& row : enginesim::SummarizeCallTimes(sim.CallTimes())) {
+        std::string name = enginesim::EntryName(row.entry);
+        if (row.entry == enginesim::EntryPoint::WriteHook) name += " " + std::to_string(row.command);
+        std::printf("  %-22s %6zu calls %10.1f %10.1f %10.1f\n", name.c_str(), row.count, row.medianUs, row.p99Us,
+                    row.maxUs);
+    }
     return 0;
 }

@@ -1,6 +1,0 @@
-// Suspends the calling thread.
-#pragma once
-
-#include <cstdint>
-
-void SleepMilliseconds(uint32_t milliseconds);
