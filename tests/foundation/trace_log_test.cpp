@@ -135,7 +135,8 @@ TEST(TraceLogDeathTest, LinesWrittenAfterStaticDestructionAtExit) {
         },
         ::testing::ExitedWithCode(0), "");
     const std::string text = ReadAll(kExitLog);
-    EXPECT_TRUE(std::regex_search(text, std::regex("\\tExitTest\\tbefore exit\n[^\\n]*\\tExitTest\\tat exit\n$"))) << text;
+    const std::regex lines("\\tExitTest\\tbefore exit\n[^\\n]*\\tExitTest\\tat exit\n$");
+    EXPECT_TRUE(std::regex_search(text, lines)) << text;
     std::FILE* absent = std::fopen(kAbsentExitLog, "r");
     EXPECT_EQ(absent, nullptr) << "the absent log stays unused";
     if (absent) std::fclose(absent);

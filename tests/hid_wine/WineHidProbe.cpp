@@ -96,11 +96,4 @@ int32_t ExpectedUsageType(uint16_t usagePage, uint16_t usage) {
     return 9;
 }
 
-std::string Lower(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
-
 }  // namespace winehid

@@ -33,7 +33,4 @@ const ProbedInterface* FindKeyboard(const std::vector<ProbedInterface>& interfac
 // The usage type the driver reports for a top-level usage, from the driver's published table.
 int32_t ExpectedUsageType(uint16_t usagePage, uint16_t usage);
 
-// ASCII lower case, which is all a device path holds.
-std::string Lower(std::string text);
-
 }  // namespace winehid

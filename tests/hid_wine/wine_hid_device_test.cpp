@@ -5,12 +5,11 @@
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "HIDDeviceIO_win32.h"
+#include "HIDRecorders.h"
 #include "ProcessStats.h"
 #include "USBHIDDevice.h"
 #include "WineHidFixture.h"
@@ -19,26 +18,9 @@ using namespace winehid;
 
 namespace {
 
-class RecordingDevice : public CUSBHIDDevice {
-public:
-    // Reader thread.
-    void OnReport(std::vector<char>& report) override {
-        std::lock_guard<std::mutex> hold(lock);
-        reports.push_back(report);
-    }
-    std::vector<std::vector<char>> Reports() {
-        std::lock_guard<std::mutex> hold(lock);
-        return reports;
-    }
-
-private:
-    std::mutex lock;
-    std::vector<std::vector<char>> reports;
-};
-
 // The device as the button device would set it up: the keyboard's probed record.
 void UseKeyboard(CUSBHIDDevice& device, const ProbedInterface& keyboard) {
-    device.Info().devicePath = Lower(keyboard.path);
+    device.Info().devicePath = LowerCaseForTest(keyboard.path);
     device.Info().vendorID = keyboard.vendorID;
     device.Info().productID = keyboard.productID;
     device.Info().inputReportByteLength = keyboard.inputReportByteLength;
@@ -80,7 +62,7 @@ TEST_F(WineHidTest, KeyboardOpensWithAPendingReadThatCloseEnds) {
     ASSERT_NE(keyboard, nullptr);
     const int threads = ProcessThreads();
     {
-        RecordingDevice device;
+        RecordingHIDDevice device;
         UseKeyboard(device, *keyboard);
         // Wine grants both the overlapped read handle and the write handle on its keyboard.
         ASSERT_TRUE(device.Open());
@@ -103,7 +85,7 @@ TEST_F(WineHidTest, KeyboardOpensWithAPendingReadThatCloseEnds) {
 TEST_F(WineHidTest, ThousandOpenCloseCyclesLeaveNoThreadOrHandleBehind) {
     const ProbedInterface* keyboard = FindKeyboard(Present());
     ASSERT_NE(keyboard, nullptr);
-    RecordingDevice device;
+    RecordingHIDDevice device;
     UseKeyboard(device, *keyboard);
     // One cycle first, so that whatever the system makes once per process is counted in.
     ASSERT_TRUE(device.Open());
@@ -129,7 +111,7 @@ TEST_F(WineHidTest, AFailedWaitKeepsItsOwnError) {
     const ProbedInterface* keyboard = FindKeyboard(Present());
     ASSERT_NE(keyboard, nullptr);
     CHIDDeviceIOWin32 io;
-    ASSERT_NO_THROW(io.Open(Lower(keyboard->path)));
+    ASSERT_NO_THROW(io.Open(LowerCaseForTest(keyboard->path)));
     // The reader waits on a handle that is no longer valid; the read itself keeps its event.
     HANDLE stale = nullptr;
     ASSERT_TRUE(DuplicateHandle(GetCurrentProcess(), io.readEvent, GetCurrentProcess(), &stale, 0, FALSE,

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "USBButtonDeviceManager.h"
+#include "HIDRecorders.h"
 #include "USBHIDManager.h"
 #include "WineHidFixture.h"
 
@@ -19,7 +20,7 @@ const WPARAM kArrival = 0x8000;         // DBT_DEVICEARRIVAL
 const WPARAM kRemoveComplete = 0x8004;  // DBT_DEVICEREMOVECOMPLETE
 
 void ExpectSameInterface(const USBHIDDeviceInfo& info, const ProbedInterface& probed) {
-    EXPECT_EQ(info.devicePath, Lower(probed.path));
+    EXPECT_EQ(info.devicePath, LowerCaseForTest(probed.path));
     EXPECT_EQ(info.vendorID, probed.vendorID);
     EXPECT_EQ(info.productID, probed.productID);
     EXPECT_EQ(info.versionNumber, probed.versionNumber);
@@ -28,14 +29,6 @@ void ExpectSameInterface(const USBHIDDeviceInfo& info, const ProbedInterface& pr
     EXPECT_EQ(info.outputReportByteLength, probed.outputReportByteLength);
     EXPECT_EQ(info.productString, "");
 }
-
-class RecordingManager : public CUSBHIDManager {
-public:
-    void OnDeviceArrival(const USBHIDDeviceInfo& info) override { arrivals.push_back(info); }
-    void OnDeviceRemoval(const USBHIDDeviceInfo& info) override { removals.push_back(info); }
-    std::vector<USBHIDDeviceInfo> arrivals;
-    std::vector<USBHIDDeviceInfo> removals;
-};
 
 // The manager's hidden window among this thread's top-level windows (other programs of the Wine
 // session run managers of their own).
@@ -76,7 +69,7 @@ TEST_F(WineHidTest, ThePrefixPresentsWinesKeyboardInterface) {
     EXPECT_EQ(keyboard->usagePage, 0x01);
     EXPECT_EQ(keyboard->usage, 0x06);
     EXPECT_EQ(keyboard->inputReportByteLength, 14);
-    EXPECT_NE(Lower(keyboard->path).find("{4d1e55b2-f16f-11cf-88cb-001111000030}"), std::string::npos)
+    EXPECT_NE(LowerCaseForTest(keyboard->path).find("{4d1e55b2-f16f-11cf-88cb-001111000030}"), std::string::npos)
         << "a HID class interface path";
 }
 
@@ -126,7 +119,7 @@ TEST_F(WineHidTest, HiddenWindowIsRegisteredAndProbesArrivalsOnTheRealStack) {
     SendMessageA(window, WM_DEVICECHANGE, kRemoveComplete, reinterpret_cast<LPARAM>(gone.data()));
     ASSERT_EQ(manager.removals.size(), 2u);
     ExpectSameInterface(manager.removals[0], *keyboard);
-    EXPECT_EQ(manager.removals[1].devicePath, Lower(unknown));
+    EXPECT_EQ(manager.removals[1].devicePath, LowerCaseForTest(unknown));
     EXPECT_EQ(manager.removals[1].vendorID, 0);
     EXPECT_EQ(manager.removals[1].inputReportByteLength, 0);
 
