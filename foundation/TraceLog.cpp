@@ -11,17 +11,17 @@ const char* const kServerLogPath = "C:\\CitrixServer.log";
 
 namespace {
 
-// Process-wide state. The sets are plain statics built at library load; the lock is made on the
-// first call and deliberately never destroyed, so lines written from static destructors at process
-// exit still find it. Both sets are touched only while the lock is held.
+// Process-wide state, deliberately never destroyed: reader threads and static destructors may still
+// write lines while the process exits, after ordinary statics are gone. The sets are made at
+// library load, the lock at the first line. Both sets are touched only while the lock is held.
 std::set<std::string>& AbsentLogs() {
-    static std::set<std::string> logs;
-    return logs;
+    static std::set<std::string>* logs = new std::set<std::string>();
+    return *logs;
 }
 
 std::set<std::string>& PresentLogs() {
-    static std::set<std::string> logs;
-    return logs;
+    static std::set<std::string>* logs = new std::set<std::string>();
+    return *logs;
 }
 
 CCriticalSectionClass& TraceLock() {

@@ -32,23 +32,18 @@ CUSBHIDDevice& CUSBHIDDevice::operator=(const CUSBHIDDevice& other) {
 CUSBHIDDeviceImpl::CUSBHIDDeviceImpl(CUSBHIDDevice* owner)
     : owner(owner),
       thread(this),
-      readHandle(NoHandle()),
-      writeHandle(NoHandle()),
-      readEvent(NoHandle()),
-      overlapped{},
+      io(CHIDDeviceIO::Create()),
       isOpen(false),
       stopRequested(false) {}
 
 CUSBHIDDeviceImpl::~CUSBHIDDeviceImpl() {
     if (isOpen) Close();
-    CloseHandles();
 }
 
 bool CUSBHIDDeviceImpl::Open() {
     if (isOpen) Close();
-    // A reader that ended by itself left the handles of the previous opening.
-    CloseHandles();
-    OpenHandles();
+    // A reader that ended by itself left the handles of the previous opening; Open replaces them.
+    io->Open(info.devicePath);
     isOpen = true;
     stopRequested = false;
     return thread.Start(0);
@@ -57,14 +52,14 @@ bool CUSBHIDDeviceImpl::Open() {
 void CUSBHIDDeviceImpl::Close() {
     if (!isOpen) return;
     stopRequested = true;
-    WakeReader();
+    io->WakeReader();
     thread.WaitForEnd();
-    CloseHandles();
+    io->Close();
     isOpen = false;
 }
 
 void CUSBHIDDeviceImpl::Write(const std::vector<char>& report) {
-    if (!HasWriteHandle()) throw std::string("Invalid file handle. Can not write to this device");
+    if (!io->CanWrite()) throw std::string("Invalid file handle. Can not write to this device");
     const uint32_t size = static_cast<uint32_t>(report.size());
     const uint32_t required = static_cast<uint32_t>(info.outputReportByteLength);
     if (size < required) {
@@ -75,7 +70,14 @@ void CUSBHIDDeviceImpl::Write(const std::vector<char>& report) {
         throw FormatString("Too big buffer (%i bytes) to send. Required size is %i bytes", static_cast<int>(size),
                            static_cast<int>(required));
     }
-    if (!WriteHandle(report)) throw FormatString("WriteFile to %s failed", info.devicePath.c_str());
+    if (!io->Write(report, required)) throw FormatString("WriteFile to %s failed", info.devicePath.c_str());
+}
+
+bool CUSBHIDDeviceImpl::ReadReport(std::vector<char>& report) {
+    const int32_t length = info.inputReportByteLength;
+    if (length <= 0 || length > kMaxReportLength) return false;  // nothing sensible to read
+    report.assign(static_cast<size_t>(length), 0);
+    return io->Read(report, stopRequested);
 }
 
 CUSBDeviceThread::CUSBDeviceThread(CUSBHIDDeviceImpl* impl) : CThread(0, false), impl(impl) {}

@@ -3,9 +3,10 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
-#include "HIDSeam.h"
+#include "HIDDeviceIO.h"
 #include "Thread.h"
 #include "USBHIDDevice.h"
 
@@ -24,9 +25,9 @@ private:
 };
 
 // Threads: Open, Close, Write and the info fields belong to the owner's thread (the engine thread in
-// the driver). The reader thread reads info, readHandle, readEvent and the overlapped record, which
-// the owner's thread changes only while no reader runs (Close waits for it before it closes
-// anything). stopRequested is written by the closing thread and read by the reader (atomic).
+// the driver). The reader thread reads info and uses the read side of io, which the owner's thread
+// changes only while no reader runs (Close waits for it before it closes anything). stopRequested is
+// written by the closing thread and read by the reader (atomic).
 class CUSBHIDDeviceImpl {
 public:
     explicit CUSBHIDDeviceImpl(CUSBHIDDevice* owner);
@@ -41,25 +42,9 @@ public:
     CUSBHIDDevice* owner;  // not owned; its OnReport receives the reports
     USBHIDDeviceInfo info;
     CUSBDeviceThread thread;
-    hidseam::Handle readHandle;   // overlapped read handle (Windows) or descriptor (natively)
-    hidseam::Handle writeHandle;  // synchronous write handle or descriptor
-    intptr_t readEvent;  // Windows: the manual-reset read event; natively a descriptor waking the reader
-    alignas(8) unsigned char overlapped[32];  // Windows: the OVERLAPPED record of every read
+    std::unique_ptr<CHIDDeviceIO> io;  // the platform's read, write and wake-up handles
     bool isOpen;
     std::atomic<bool> stopRequested;
-
-private:
-    // Platform parts.
-    static hidseam::Handle NoHandle();
-    bool HasWriteHandle() const;
-    // Creates the event and both handles; throws the Open texts and then leaves nothing open.
-    void OpenHandles();
-    // Wakes a reader blocked in its wait (after stopRequested was set).
-    void WakeReader();
-    // Closes every handle that is open and marks it absent.
-    void CloseHandles();
-    // Sends outputReportByteLength bytes synchronously; false when the system refuses.
-    bool WriteHandle(const std::vector<char>& report);
 };
 
 // Report lengths come from the device's capabilities or from the server; HID lengths are 16-bit.

@@ -26,6 +26,10 @@ void CUSBHIDManager::OnDeviceRemoval(const USBHIDDeviceInfo&) {}
 
 void CUSBHIDManager::GetHIDDevices(std::list<USBHIDDeviceInfo>& devices) { impl->GetHIDDevices(devices); }
 
+bool CUSBHIDManager::ReceivesNotifications() const {
+    return impl->window != nullptr && impl->notificationHandle != nullptr;
+}
+
 CUSBHIDManagerImpl::CUSBHIDManagerImpl(CUSBHIDManager* owner)
     : notificationHandle(nullptr), window(nullptr), owner(owner) {}
 

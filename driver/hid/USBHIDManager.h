@@ -26,6 +26,10 @@ public:
     // "SetupDiGetClassDevs failed", "HidD_GetPreparsedData failed", "HidP_GetCaps failed".
     void GetHIDDevices(std::list<USBHIDDeviceInfo>& devices);
 
+    // Whether the hidden window exists and its notification registration was granted; without it
+    // no arrival or removal is reported (the constructor reports no failure).
+    bool ReceivesNotifications() const;
+
 private:
     CUSBHIDManagerImpl* impl;  // owned
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -95,6 +96,53 @@ TEST(TraceLog, ConcurrentWritersProduceWholeLines) {
     EXPECT_EQ(count, 200);
     std::remove(path.c_str());
 }
+
+#ifndef _WIN32
+namespace {
+
+const char* const kExitLog = "trace_exit_test.log";
+const char* const kAbsentExitLog = "trace_exit_absent_test.log";
+bool traceAtExit = false;
+
+// Writes to both logs from an exit handler that runs after every ordinary static of the program has
+// been destroyed: it is registered before any of them is built (init priority 101 comes before the
+// default), and exit handlers run in the reverse order of their registration.
+struct ExitTracer {
+    ExitTracer() { std::atexit(&TraceAtExit); }
+    static void TraceAtExit() {
+        if (!traceAtExit) return;
+        WriteLogLine("at exit", kExitLog, "ExitTest", false);
+        WriteLogLine("at exit", kAbsentExitLog, "ExitTest", false);
+    }
+};
+ExitTracer exitTracer __attribute__((init_priority(101)));
+
+}  // namespace
+
+// Reader threads may still trace while the process exits. The process-wide sets of known log paths
+// must then still exist (AddressSanitizer reports the use of a destroyed one).
+TEST(TraceLogDeathTest, LinesWrittenAfterStaticDestructionAtExit) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    std::remove(kAbsentExitLog);
+    CreateEmpty(kExitLog);
+    EXPECT_EXIT(
+        {
+            // Both paths are now in the sets, one present and one absent.
+            WriteLogLine("before exit", kExitLog, "ExitTest", false);
+            WriteLogLine("dropped", kAbsentExitLog, "ExitTest", false);
+            traceAtExit = true;
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "");
+    const std::string text = ReadAll(kExitLog);
+    const std::regex lines("\\tExitTest\\tbefore exit\n[^\\n]*\\tExitTest\\tat exit\n$");
+    EXPECT_TRUE(std::regex_search(text, lines)) << text;
+    std::FILE* absent = std::fopen(kAbsentExitLog, "r");
+    EXPECT_EQ(absent, nullptr) << "the absent log stays unused";
+    if (absent) std::fclose(absent);
+    std::remove(kExitLog);
+}
+#endif
 
 TEST(DateTime, DifferenceAndFormat) {
     CDateTime earlier;

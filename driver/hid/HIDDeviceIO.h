@@ -1,0 +1,38 @@
+// The handles of one open HID device: a read handle with what its reader waits on, and a write
+// handle. Each platform keeps them in a class of its own (HIDDeviceIO_win32, HIDDeviceIO_posix);
+// the device code sees only these operations.
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Threads: Open, Close and Write run on the device owner's thread, Read on the reader thread, and
+// WakeReader on the thread that stops the reader. The owner changes the handles only while no
+// reader runs.
+class CHIDDeviceIO {
+public:
+    virtual ~CHIDDeviceIO() = default;
+    // The platform's handles, nothing open yet.
+    static std::unique_ptr<CHIDDeviceIO> Create();
+
+    // Creates the reader's wake-up object and opens path for reading (overlapped on Windows) and
+    // for writing. Throws std::string "CreateEvent failed", "CreateFile of %s for reading failed"
+    // or "CreateFile of %s for writing failed"; then nothing is open and the system's last error is
+    // that of the call that failed.
+    virtual void Open(const std::string& path) = 0;
+    // Closes whatever is open.
+    virtual void Close() = 0;
+    // Wakes a reader waiting in Read; the caller has set the stop flag before.
+    virtual void WakeReader() = 0;
+    virtual bool CanWrite() const = 0;
+    // Writes length bytes of report at once, synchronously; false when the system refuses.
+    virtual bool Write(const std::vector<char>& report, size_t length) = 0;
+    // Waits for one input report and reads it into report, which holds the report's length in
+    // zeros; a shorter report leaves the rest zero. False for no report: nothing open, stop asked,
+    // or the read failed (the interface went away). When the wait itself fails, throws
+    // "WaitForSingleObject: Unknwon error" with the wait's error as the system's last error.
+    virtual bool Read(std::vector<char>& report, const std::atomic<bool>& stopRequested) = 0;
+};

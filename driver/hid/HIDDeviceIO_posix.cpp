@@ -1,0 +1,107 @@
+// The native handles of one HID device: a descriptor read after poll() together with a wake-up
+// descriptor (an eventfd) for stopping, and a second descriptor written synchronously.
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "FormatString.h"
+#include "HIDDeviceIO.h"
+#include "HIDSeam.h"
+
+namespace {
+
+// A descriptor that is not open is -1, whichever call made it.
+class CHIDDeviceIOPosix : public CHIDDeviceIO {
+public:
+    ~CHIDDeviceIOPosix() override { Close(); }
+    void Open(const std::string& path) override;
+    void Close() override;
+    void WakeReader() override;
+    bool CanWrite() const override { return writeDescriptor >= 0; }
+    bool Write(const std::vector<char>& report, size_t length) override;
+    bool Read(std::vector<char>& report, const std::atomic<bool>& stopRequested) override;
+
+private:
+    [[noreturn]] void FailOpen(const std::string& text);
+
+    int readDescriptor = -1;
+    int writeDescriptor = -1;
+    int wakeDescriptor = -1;  // an eventfd: readable once WakeReader wrote to it
+};
+
+int OpenDevicePath(const std::string& path, uint32_t access, uint32_t flags) {
+    const hidseam::Handle handle = hidseam::OpenPath(path, access, hidseam::kShareReadWrite, flags);
+    return handle < 0 ? -1 : static_cast<int>(handle);
+}
+
+// The seam opened the device descriptors, so the seam closes them.
+void CloseDevicePath(int& descriptor) {
+    if (descriptor >= 0) hidseam::ClosePath(descriptor);
+    descriptor = -1;
+}
+
+void CHIDDeviceIOPosix::Open(const std::string& path) {
+    Close();
+    wakeDescriptor = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (wakeDescriptor < 0) throw std::string("CreateEvent failed");
+    readDescriptor = OpenDevicePath(path, hidseam::kGenericRead, hidseam::kFlagOverlapped);
+    if (readDescriptor < 0) FailOpen(FormatString("CreateFile of %s for reading failed", path.c_str()));
+    writeDescriptor = OpenDevicePath(path, hidseam::kGenericWrite, 0);
+    if (writeDescriptor < 0) FailOpen(FormatString("CreateFile of %s for writing failed", path.c_str()));
+}
+
+void CHIDDeviceIOPosix::FailOpen(const std::string& text) {
+    const int error = errno;
+    Close();
+    errno = error;
+    throw text;
+}
+
+void CHIDDeviceIOPosix::Close() {
+    CloseDevicePath(readDescriptor);
+    CloseDevicePath(writeDescriptor);
+    if (wakeDescriptor >= 0) close(wakeDescriptor);
+    wakeDescriptor = -1;
+}
+
+void CHIDDeviceIOPosix::WakeReader() {
+    if (wakeDescriptor >= 0) {
+        const uint64_t one = 1;
+        ssize_t ignored = write(wakeDescriptor, &one, sizeof(one));
+        (void)ignored;
+    }
+}
+
+bool CHIDDeviceIOPosix::Write(const std::vector<char>& report, size_t length) {
+    ssize_t written = send(writeDescriptor, report.data(), length, MSG_NOSIGNAL);
+    if (written < 0 && errno == ENOTSOCK) written = write(writeDescriptor, report.data(), length);
+    return written >= 0 && static_cast<size_t>(written) == length;
+}
+
+bool CHIDDeviceIOPosix::Read(std::vector<char>& report, const std::atomic<bool>& stopRequested) {
+    if (readDescriptor < 0) return false;
+    for (;;) {
+        if (stopRequested) return false;
+        pollfd waits[2] = {{readDescriptor, POLLIN, 0}, {wakeDescriptor, POLLIN, 0}};
+        int ready;
+        do {
+            ready = poll(waits, 2, -1);
+        } while (ready < 0 && errno == EINTR);
+        if (stopRequested) return false;
+        if (ready < 0) throw std::string("WaitForSingleObject: Unknwon error");
+        if (waits[1].revents != 0) return false;
+        // Message boundaries are kept (SOCK_SEQPACKET): one receive is one report. A short report
+        // leaves the remaining bytes zero; an error or the end of the stream (the interface went
+        // away) is no report and ends the loop. Nothing to receive after all: wait again.
+        const ssize_t received = recv(readDescriptor, report.data(), report.size(), MSG_DONTWAIT);
+        if (received > 0) return true;
+        if (received == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return false;
+    }
+}
+
+}  // namespace
+
+std::unique_ptr<CHIDDeviceIO> CHIDDeviceIO::Create() { return std::unique_ptr<CHIDDeviceIO>(new CHIDDeviceIOPosix()); }

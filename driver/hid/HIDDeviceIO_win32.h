@@ -1,0 +1,33 @@
+// The Windows handles of one HID device: an overlapped read handle whose OVERLAPPED record carries a
+// manual-reset event, and a synchronous write handle.
+#pragma once
+
+#include <windows.h>
+
+#include "HIDDeviceIO.h"
+
+// A handle that is not open is null, whichever call made it (CreateFile's INVALID_HANDLE_VALUE
+// is never stored).
+class CHIDDeviceIOWin32 : public CHIDDeviceIO {
+public:
+    ~CHIDDeviceIOWin32() override;
+    void Open(const std::string& path) override;
+    void Close() override;
+    void WakeReader() override;
+    bool CanWrite() const override;
+    bool Write(const std::vector<char>& report, size_t length) override;
+    bool Read(std::vector<char>& report, const std::atomic<bool>& stopRequested) override;
+
+    HANDLE readHandle = nullptr;
+    HANDLE writeHandle = nullptr;
+    // What the reader waits on: the event of the OVERLAPPED record, which the read completion
+    // and WakeReader set.
+    HANDLE readEvent = nullptr;
+    OVERLAPPED overlapped = {};
+
+private:
+    // Throws text after closing everything, keeping the last error of the call that failed.
+    [[noreturn]] void FailOpen(const std::string& text);
+    // Cancels the outstanding read and waits until it has really finished.
+    void CancelRead();
+};
