@@ -70,6 +70,7 @@ function(tov_add_gtest name)
   set(mode POST_BUILD)
   if(TOV_WINDOWS)
     set(mode PRE_TEST)
+    set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/wine-test)
   endif()
   gtest_discover_tests(${name}
                        TEST_PREFIX "${name}."

@@ -91,26 +91,24 @@ bool Reader::GetDescriptor(USBButtonDeviceDescriptor& d) {
 
 bool Reader::GetLEDSetting(LEDSetting& setting) { return GetInt32(setting.led) && GetInt32(setting.value); }
 
-bool Reader::GetDescriptorList(std::vector<USBButtonDeviceDescriptor>& list) {
+template <class T>
+bool Reader::GetList(std::vector<T>& list, size_t minElementSize, bool (Reader::*getElement)(T&)) {
     uint32_t count = 0;
     if (!Get32(count)) return false;
-    if (count > left / kDescriptorMinSize) return failed = true, false;
-    list.assign(count, USBButtonDeviceDescriptor());
-    for (USBButtonDeviceDescriptor& d : list) {
-        if (!GetDescriptor(d)) return false;
+    if (count > left / minElementSize) return failed = true, false;
+    list.assign(count, T());
+    for (T& element : list) {
+        if (!(this->*getElement)(element)) return false;
     }
     return true;
 }
 
+bool Reader::GetDescriptorList(std::vector<USBButtonDeviceDescriptor>& list) {
+    return GetList(list, kDescriptorMinSize, &Reader::GetDescriptor);
+}
+
 bool Reader::GetLEDSettingList(std::vector<LEDSetting>& list) {
-    uint32_t count = 0;
-    if (!Get32(count)) return false;
-    if (count > left / kLEDSettingSize) return failed = true, false;
-    list.assign(count, LEDSetting());
-    for (LEDSetting& setting : list) {
-        if (!GetLEDSetting(setting)) return false;
-    }
-    return true;
+    return GetList(list, kLEDSettingSize, &Reader::GetLEDSetting);
 }
 
 }  // namespace wire

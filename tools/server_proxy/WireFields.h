@@ -46,6 +46,8 @@ public:
 
 private:
     bool Take(size_t count, const uint8_t*& at);
+    template <class T>
+    bool GetList(std::vector<T>& list, size_t minElementSize, bool (Reader::*getElement)(T&));
     const uint8_t* data;
     size_t left;
     bool failed = false;
