@@ -34,36 +34,59 @@ function(tov_add_subsystem target)
   endif()
 endfunction()
 
-# tov_add_gtest(<name> SOURCES ... LIBS ... [WORKING_DIRECTORY dir] [ENV VAR=value ...])
-# One GoogleTest program registered as one CTest test. Each run writes its result file into
-# <build>/test-results, which scripts/test-all.sh adds up. On Windows targets CTest runs the
-# program through Wine (the cross-compiling emulator).
+# tov_add_gtest(<name> SOURCES ... LIBS ... [WORKING_DIRECTORY dir] [TIMEOUT s] [ENV VAR=value]
+#               [LABELS label] [RESOURCE_LOCK name] [RUN_SERIAL] [PROPERTIES prop value ...])
+# One GoogleTest program; every test case in it becomes a CTest test of its own, named
+# <name>.<Suite>.<Case>, so CTest counts the cases and runs each in a process of its own. The
+# properties (TIMEOUT per case, default 600 s) apply to every case of the program. On Windows
+# targets the cases run through Wine (the cross-compiling emulator); their list is read when ctest
+# starts rather than after every build, since each Wine start costs a second or more.
 function(tov_add_gtest name)
-  cmake_parse_arguments(ARG "" "WORKING_DIRECTORY;TIMEOUT" "SOURCES;LIBS;ENV;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "RUN_SERIAL" "WORKING_DIRECTORY;TIMEOUT"
+                        "SOURCES;LIBS;ENV;LABELS;RESOURCE_LOCK;PROPERTIES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main GTest::gmock)
   set(wd ${CMAKE_CURRENT_BINARY_DIR})
   if(ARG_WORKING_DIRECTORY)
     set(wd ${ARG_WORKING_DIRECTORY})
   endif()
-  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/test-results)
-  set(result_file ${CMAKE_BINARY_DIR}/test-results/${name}.xml)
-  if(TOV_WINDOWS)
-    # Wine maps the Linux file system to drive Z:.
-    set(result_file Z:${result_file})
-  endif()
-  add_test(NAME ${name}
-           COMMAND ${name} --gtest_output=xml:${result_file}
-           WORKING_DIRECTORY ${wd})
   set(timeout 600)
   if(ARG_TIMEOUT)
     set(timeout ${ARG_TIMEOUT})
   endif()
-  set_tests_properties(${name} PROPERTIES TIMEOUT ${timeout})
-  if(ARG_ENV)
-    set_tests_properties(${name} PROPERTIES ENVIRONMENT "${ARG_ENV}")
+  set(properties TIMEOUT ${timeout} ${ARG_PROPERTIES})
+  # The discovered cases carry each property as one value (a list would be split on the way).
+  foreach(keyword property IN ZIP_LISTS "ENV;LABELS;RESOURCE_LOCK" "ENVIRONMENT;LABELS;RESOURCE_LOCK")
+    list(LENGTH ARG_${keyword} n)
+    if(n GREATER 1)
+      message(FATAL_ERROR "tov_add_gtest(${name}): give ${keyword} one value")
+    elseif(n EQUAL 1)
+      list(APPEND properties ${property} "${ARG_${keyword}}")
+    endif()
+  endforeach()
+  if(ARG_RUN_SERIAL)
+    list(APPEND properties RUN_SERIAL TRUE)
   endif()
-  if(ARG_LABELS)
-    set_tests_properties(${name} PROPERTIES LABELS "${ARG_LABELS}")
+  set(mode POST_BUILD)
+  if(TOV_WINDOWS)
+    set(mode PRE_TEST)
+    set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/scripts/wine-test)
   endif()
+  gtest_discover_tests(${name}
+                       TEST_PREFIX "${name}."
+                       WORKING_DIRECTORY ${wd}
+                       DISCOVERY_MODE ${mode}
+                       DISCOVERY_TIMEOUT 120
+                       PROPERTIES ${properties})
+endfunction()
+
+# tov_add_fuzzer(<name> <sources...> LIBS ...)
+# A libFuzzer target (native-fuzz preset: clang with ASan and UBSan). scripts/test-steps/fuzz.sh
+# runs it on the seed corpus tests/fuzz/<name>/.
+function(tov_add_fuzzer name)
+  cmake_parse_arguments(ARG "" "" "LIBS" ${ARGN})
+  add_executable(${name} ${ARG_UNPARSED_ARGUMENTS})
+  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
 endfunction()

@@ -1,6 +1,7 @@
 // The LED output reports of each group, byte for byte.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <list>
 #include <vector>
 
@@ -53,6 +54,45 @@ TEST(LEDReportTest, SonicMicSetsByte3FromTheWholeValue) {
     EXPECT_EQ(Build(0x0025, {{2, 3}})[3], 0x02);
     EXPECT_EQ(Build(0x0025, {{2, 3}, {11, 0}})[3], 0x02);  // all LEDs changes nothing here
     EXPECT_EQ(Build(0x0025, {{2, 3}, {3, 0x101}})[3], 0x02);  // whole value, not its low byte
+}
+
+// Each LED number of a group alone, with the whole report.
+TEST(LEDReportTest, EachLEDOfTheHandSetsAlone) {
+    // Group A: the LED's bits of byte 1 cleared.
+    EXPECT_EQ(Build(0x1878, {{1, 2}}), (std::vector<int>{0x00, 0x3D}));
+    EXPECT_EQ(Build(0x2512, {{3, 1}}), (std::vector<int>{0x00, 0x3B}));
+    EXPECT_EQ(Build(0x2512, {{3, 3}}), (std::vector<int>{0x00, 0x33}));
+    EXPECT_EQ(Build(0x1878, {{4, 3}}), (std::vector<int>{0x00, 0x0F}));
+    EXPECT_EQ(Build(0x2512, {{2, 1}}), (std::vector<int>{0x00, 0x3B}));
+    EXPECT_EQ(Build(0x2512, {{11, 3}}), (std::vector<int>{0x00, 0x00}));
+    // Group B: bytes 7 and 9.
+    EXPECT_EQ(Build(0x0C1C, {{0, 1}}), (std::vector<int>{0x00, 0x02, 0, 0, 0, 0, 0, 0x40, 0x00, 0x00}));
+    EXPECT_EQ(Build(0x0C1C, {{2, 3}}), (std::vector<int>{0x00, 0x02, 0, 0, 0, 0, 0, 0x0C, 0x00, 0x00}));
+    EXPECT_EQ(Build(0x149A, {{6, 1}}), (std::vector<int>{0x00, 0x02, 0, 0, 0, 0, 0, 0x00, 0x00, 0x40}));
+    EXPECT_EQ(Build(0x14A4, {{7, 2}}), (std::vector<int>{0x00, 0x02, 0, 0, 0, 0, 0, 0x00, 0x00, 0x20}));
+    // Group C: bytes 2 and 3 of 65.
+    const std::pair<std::pair<int32_t, int32_t>, std::vector<int>> air[] = {
+        {{3, 2}, {0x00, 0x02, 0x02, 0x00}},
+        {{5, 1}, {0x00, 0x02, 0x10, 0x00}},
+        {{6, 3}, {0x00, 0x02, 0x00, 0x03}},
+        {{7, 1}, {0x00, 0x02, 0x00, 0x04}},
+    };
+    for (const auto& c : air) {
+        std::vector<int> expected(65, 0);
+        std::copy(c.second.begin(), c.second.end(), expected.begin());
+        EXPECT_EQ(Build(0x0BB8, {c.first}), expected) << "led " << c.first.first;
+    }
+    // SonicMic: value 1 lights like 2, on both LEDs; 64 bytes beginning 01 04 02.
+    for (int32_t led : {2, 3}) {
+        std::vector<int> expected(64, 0);
+        expected[0] = 0x01;
+        expected[1] = 0x04;
+        expected[2] = 0x02;
+        expected[3] = 0x03;
+        EXPECT_EQ(Build(0x0025, {{led, 1}}), expected) << "led " << led;
+        expected[3] = 0x00;  // a value outside 0 to 3 changes nothing
+        EXPECT_EQ(Build(0x0025, {{led, 4}}), expected) << "led " << led;
+    }
 }
 
 TEST(LEDReportTest, FootSwitchesGamePadAndEmptyListsBuildNothing) {

@@ -1,8 +1,14 @@
 #!/usr/bin/env python3
-"""Writes the seed inputs of dispatch_fuzzer into corpus/: one valid message per command, and a few
-whole conversations. An input is a fault byte, then blocks of a 16-bit little-endian length and the
-block's bytes (see tools/dispatch_fuzzer/DispatchFuzzer.cpp). The device paths are those of the bus
-the fuzzer plugs at start."""
+"""Writes the seed inputs of the fuzz targets, each into the folder of the target's name.
+
+dispatch_fuzzer: one valid message per command, and a few whole conversations. An input is a fault
+byte, then blocks of a 16-bit little-endian length and the block's bytes (see
+tools/dispatch_fuzzer/DispatchFuzzer.cpp). The device paths are those of the bus the fuzzer plugs at
+start.
+report_fuzzer: for each product, a product byte and a few button reports (length byte, bytes).
+button_map_fuzzer: map files (sections, repeated codes, numbers in atoi's forms).
+driver_list_fuzzer: VirtualDriverEx lists with and without the channel's entry.
+codec_fuzzer: a record kind byte, then a descriptor list, an LED list, a descriptor, an LED setting."""
 import os
 import struct
 
@@ -74,15 +80,76 @@ SESSIONS = {
 }
 
 
-def main():
-    folder = os.path.join(os.path.dirname(os.path.abspath(__file__)), "corpus")
+# Product index (as ReportFuzzer.cpp orders them), report length and the bytes set in each report.
+PRODUCTS = [
+    ("speechmike_i_pro", 0, 2, [{1: 0x20}, {1: 0xFF}, {0: 1, 1: 0x20}, {}]),
+    ("slider", 1, 2, [{1: 0x40}, {}]),
+    ("speechmike_ii_pro", 2, 10, [{1: 0x80, 9: 0x81}, {1: 0x80, 8: 0x20}, {1: 0x80}]),
+    ("speechmike_iii", 3, 10, [{1: 0x80, 9: 0x11}, {1: 0x80, 9: 0x30}, {1: 0x7F, 9: 0xFF}, {1: 0x80}]),
+    ("barcode", 4, 10, [{1: 0x80, 8: 0xFF, 9: 0xFF}, {1: 0x80}]),
+    ("footswitch", 5, 2, [{1: 0x0F}, {1: 0x01}, {}]),
+    ("lfh0210", 6, 2, [{1: 0x07}, {1: 0x02}, {}]),
+    ("lfh0210_old", 7, 2, [{1: 0x04}, {}]),
+    ("air", 8, 65, [{1: 0x80, 3: 0x01, 2: 0x80}, {1: 0x80}]),
+    ("gamepad", 9, 4, [{1: 0x80, 2: 0x80, 3: 0x81}, {1: 0x7F, 2: 0x80, 3: 0xFF}, {1: 0x80, 2: 0x80}]),
+    ("sonicmic", 10, 64, [{0: 1, 1: 1, 7: 0x20, 8: 0x03}, {0: 1, 1: 1, 8: 0x03}, {0: 1, 1: 1, 8: 0x03},
+                          {0: 1, 1: 1}]),
+    ("unknown", 11, 8, [{1: 0xFF}]),
+]
+
+MAP_FILES = {
+    "first_wins": b"[Other]\r\n3=99\r\n[HardwareButtonMap]\r\n3=20\r\n3=21\r\n 5 = 7x\r\nabc=9\r\n16=-4\r\n",
+    "forms": b"[hardwarebuttonmap]\n+7=-0\n-2147483649=99999999999\n\t12\t=\t\"13\"\n=5\n8\n",
+    "two_sections": b"[HardwareButtonMap]\n1=2\n[HardwareButtonMap]\n1=3\n2=4\n; comment\n",
+}
+
+DRIVER_LISTS = {
+    "empty": b"",
+    "plain": b"ICAMM, TWI, ZLC",
+    "with_entry": b"ICAMM, TovUSB, ZLC",
+    "longer_name": b"TovUSB2,tovusbx, A",
+    "blanks_and_case": b" a ,\ttovusb\t, b,,",
+}
+
+
+def report(length, bytes_set):
+    data = bytearray(length)
+    for index, value in bytes_set.items():
+        data[index] = value
+    return bytes([length]) + bytes(data)
+
+
+def led_list(pairs):
+    return u32(len(pairs)) + b"".join(u32(a) + u32(b) for a, b in pairs)
+
+
+CODEC = {
+    "descriptor_list": bytes([0]) + u32(2) + HANDSET_DESCRIPTOR + FOOT_DESCRIPTOR,
+    "led_list": bytes([1]) + led_list([(11, 1), (0, 2)]),
+    "descriptor": bytes([2]) + HANDSET_DESCRIPTOR,
+    "led_setting": bytes([3]) + u32(2) + u32(3),
+    "zero_in_name": bytes([2]) + descriptor("Name\0cut", HANDSET, 9, 0x0911, 0x0C1C, 0x0300, 10, 10),
+}
+
+
+def write_all(folder, files):
     os.makedirs(folder, exist_ok=True)
-    for name, block in SINGLE.items():
-        with open(os.path.join(folder, name), "wb") as f:
-            f.write(frame(0, block))
-    for name, data in SESSIONS.items():
+    for name, data in files.items():
         with open(os.path.join(folder, name), "wb") as f:
             f.write(data)
+
+
+def main():
+    here = os.path.dirname(os.path.abspath(__file__))
+    dispatch = {name: frame(0, block) for name, block in SINGLE.items()}
+    dispatch.update(SESSIONS)
+    write_all(os.path.join(here, "dispatch_fuzzer"), dispatch)
+    write_all(os.path.join(here, "report_fuzzer"),
+              {name: bytes([index]) + b"".join(report(length, r) for r in reports)
+               for name, index, length, reports in PRODUCTS})
+    write_all(os.path.join(here, "button_map_fuzzer"), MAP_FILES)
+    write_all(os.path.join(here, "driver_list_fuzzer"), DRIVER_LISTS)
+    write_all(os.path.join(here, "codec_fuzzer"), CODEC)
 
 
 if __name__ == "__main__":

@@ -2,6 +2,9 @@
 // through the exported functions alone.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <regex>
+#include <set>
 #include <string>
 
 #include "TovSimBus.h"
@@ -25,6 +28,33 @@ namespace {
 template <typename F>
 F Get(ModuleHandle module, const char* name) {
     return reinterpret_cast<F>(Lookup(module, name));
+}
+
+// Every function TovSimBus.h declares, read from the header itself: a declaration line starts in
+// the first column (comment lines start with "/*" or " *") and names the function before its "(".
+std::set<std::string> DeclaredFunctions() {
+    std::ifstream header(TOV_SIM_HEADER_PATH);
+    EXPECT_TRUE(header.good()) << TOV_SIM_HEADER_PATH;
+    const std::regex declaration(R"(^[A-Za-z].*[ *]((TovSim|TovPlatform)_[A-Za-z0-9]+)\()");
+    std::set<std::string> names;
+    std::string line;
+    std::smatch match;
+    while (std::getline(header, line)) {
+        if (std::regex_search(line, match, declaration)) names.insert(match[1]);
+    }
+    return names;
+}
+
+TEST(SimulationModule, ExportsEveryFunctionTheHeaderDeclares) {
+    ModuleHandle module = LoadModule();
+    ASSERT_NE(module, nullptr);
+    const std::set<std::string> declared = DeclaredFunctions();
+    // At least the functions the header declared when this was written, so that a parse that
+    // finds nothing cannot pass.
+    EXPECT_GE(declared.size(), 24u);
+    EXPECT_EQ(declared.count("TovPlatform_PumpMessages"), 1u);
+    for (const std::string& name : declared) EXPECT_NE(Lookup(module, name.c_str()), nullptr) << name;
+    EXPECT_NE(Lookup(module, "Load"), nullptr);
 }
 
 TEST(SimulationModule, ExportsTheBusAndThePump) {

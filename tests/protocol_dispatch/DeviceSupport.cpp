@@ -1,11 +1,12 @@
 #include "DeviceSupport.h"
 
 #include "MessageEncoder.h"
+#include "WireFields.h"
 
 namespace dispatchtest {
 
 void DeviceTest::SetUp() {
-    if (!S().Bus().Complete()) GTEST_SKIP() << "the module has no simulated bus";
+    ASSERT_TRUE(S().Bus().Complete()) << "the module misses exports of the simulated bus";
     DispatchTest::SetUp();
 }
 
@@ -82,16 +83,7 @@ Bytes ButtonEvent(ObjectHandle device, int32_t button, int32_t pressed) {
 
 Bytes DescriptorBytes(const USBButtonDeviceDescriptor& d) {
     Bytes bytes;
-    Put32(bytes, static_cast<uint32_t>(d.id));
-    PutString(bytes, d.name);
-    PutString(bytes, d.hidInfo.devicePath);
-    Put32(bytes, static_cast<uint32_t>(d.hidInfo.usageType));
-    Put32(bytes, static_cast<uint32_t>(d.hidInfo.vendorID));
-    Put32(bytes, static_cast<uint32_t>(d.hidInfo.productID));
-    Put32(bytes, static_cast<uint32_t>(d.hidInfo.versionNumber));
-    PutString(bytes, d.hidInfo.productString);
-    Put32(bytes, static_cast<uint32_t>(d.hidInfo.inputReportByteLength));
-    Put32(bytes, static_cast<uint32_t>(d.hidInfo.outputReportByteLength));
+    ServerProxy::wire::PutDescriptor(bytes, d);
     return bytes;
 }
 

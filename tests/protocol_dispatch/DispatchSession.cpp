@@ -8,6 +8,7 @@
 #include "MessageEncoder.h"
 #include "ModuleSession.h"
 #include "TraceLogReader.h"
+#include "WireFields.h"
 
 namespace dispatchtest {
 
@@ -39,14 +40,9 @@ public:
 
 }  // namespace
 
-void Put32(Bytes& bytes, uint32_t value) {
-    for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
+void Put32(Bytes& bytes, uint32_t value) { ServerProxy::wire::Put32(bytes, value); }
 
-void PutString(Bytes& bytes, const std::string& text) {
-    Put32(bytes, static_cast<uint32_t>(text.size()));
-    bytes.insert(bytes.end(), text.begin(), text.end());
-}
+void PutString(Bytes& bytes, const std::string& text) { ServerProxy::wire::PutString(bytes, text); }
 
 Bytes Header(uint32_t code, ObjectHandle handle) {
     Bytes bytes;

@@ -76,8 +76,14 @@ TEST_F(DeviceTest, ADeviceDeletedWhileReportingSendsNothingAfterItsReply) {
         const ObjectHandle copy = kCopy + static_cast<ObjectHandle>(round);
         OpenDevice(doomed, descriptor);
         CreateDevice(copy);
-        std::atomic<bool> stop{false};
         S().Mark();
+        // Events of the device flow before the assign and the delete: the first one has been sent.
+        Buttons(mike, 0x01);
+        const Bytes firstEvent = ButtonEvent(doomed, 3, 1);
+        std::vector<Bytes> before = S().Sent(1);
+        ASSERT_EQ(before, std::vector<Bytes>{firstEvent}) << round;
+        S().Mark();
+        std::atomic<bool> stop{false};
         std::thread presser([&] {
             for (int i = 0; !stop.load(); ++i) {
                 std::vector<uint8_t> report(10, 0);

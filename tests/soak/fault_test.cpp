@@ -25,14 +25,14 @@ const ModelSpec& Mike() { return SoakModels()[0]; }
 class Faults : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!S().B().Complete()) GTEST_SKIP() << "the module has no simulated bus";
+        ASSERT_TRUE(S().B().Complete()) << "the module misses exports of the simulated bus";
         S().B().Reset();
         S().MessageBoxes();
         threadsBefore = Threads();
         handlesBefore = Handles();
     }
     void TearDown() override {
-        if (!S().B().Complete()) return;
+        if (!S().B().Complete()) return;  // SetUp has failed the test already
         S().Sim().Wd().AcceptAllWrites();
         S().B().Reset();
         S().MessageBoxes();
@@ -67,6 +67,19 @@ protected:
             reports.push_back(report);
         }
         return reports;
+    }
+    // Presses the buttons and waits until the driver has sent the first resulting event: proof that
+    // events of the device flow before a test's "nothing after" step.
+    void PressAndSeeTheEvent(int id, ObjectHandle handle, unsigned pressed) {
+        const size_t from = S().SentCount();
+        ASSERT_TRUE(Press(id, pressed));
+        ASSERT_TRUE(WaitUntil([&] { return !EventsOf(S().SentFrom(from), handle).empty(); }, kLong));
+    }
+    // Sends a command that is always answered and waits for its reply: every block the driver had
+    // queued before it has been sent by then.
+    void Barrier() {
+        static ObjectHandle next = kNobody + 0x1000;
+        ASSERT_TRUE(S().Command(EncodeGetConnectedDevices(next++), kLong));
     }
     static std::vector<ButtonChange> EventsOf(const std::vector<ChannelMessage>& sent, ObjectHandle handle) {
         std::vector<ButtonChange> events;
@@ -106,9 +119,11 @@ TEST_F(Faults, RefusedSendsStillLeaveEveryBlockOnceInOrder) {
         if (i < 20) ASSERT_TRUE(Press(id, i % 2 == 0 ? 0x01 : 0x00));
     }
     ASSERT_TRUE(S().WaitForSent(from + 50, kLong));
-    std::this_thread::sleep_for(std::chrono::milliseconds(200));  // nothing more may follow
-    const std::vector<ChannelMessage> sent = S().SentFrom(from);
-    ASSERT_EQ(sent.size(), 50u);
+    Barrier();  // its reply must be the 51st block: nothing was sent twice
+    std::vector<ChannelMessage> sent = S().SentFrom(from);
+    ASSERT_EQ(sent.size(), 51u);
+    EXPECT_EQ(sent.back().code, 6u);
+    sent.pop_back();
     std::vector<std::pair<uint32_t, ObjectHandle>> replies;
     for (const ChannelMessage& m : sent) {
         if (m.code != 21) replies.push_back({m.code, m.handle});
@@ -127,9 +142,18 @@ TEST_F(Faults, UnplugWhilePressedThenReleaseAfterReplug) {
     const size_t from = S().SentCount();
     ASSERT_TRUE(Press(id, 0x01 | 0x04));
     ASSERT_TRUE(S().WaitForSent(from + 2, kLong));
+    // The reader thread is the one the device added; once the thread count is back where the test
+    // started, the reader has really ended (the bus's reader count drops at the unplug itself).
+    ASSERT_GT(Threads(), threadsBefore);
     ASSERT_EQ(S().B().Unplug(id), 1);
-    EXPECT_TRUE(WaitUntil([&] { return S().MessageBoxes().size() <= 1 && S().B().ReaderCount(id) <= 0; },
-                          std::chrono::seconds(10)));
+    EXPECT_TRUE(WaitUntil([&] { return Threads() <= threadsBefore; }, std::chrono::seconds(10)))
+        << Threads() << " threads, " << threadsBefore << " before";
+    // A read broken by the unplug ends the reader quietly; at most the read error's box appears.
+    const int boxCount = S().B().MessageBoxCount();
+    const std::vector<std::string> boxes = S().MessageBoxes();
+    EXPECT_EQ(static_cast<int>(boxes.size()), boxCount);
+    EXPECT_LE(boxCount, 1);
+    for (const std::string& box : boxes) EXPECT_EQ(box.find("Reading from USB"), 0u) << box;
     // Commands for the unplugged device still get their replies.
     EXPECT_TRUE(S().Command(EncodeConnectDevice(kDevice, false)));
     id = S().B().Plug(Mike().key);
@@ -165,23 +189,28 @@ TEST_F(Faults, ChannelClosedDuringABurstLosesNothing) {
 TEST_F(Faults, DeviceClosedDuringABurstSendsNothingAfterTheReply) {
     const int id = Connected(kDevice);
     const size_t from = S().SentCount();
+    PressAndSeeTheEvent(id, kDevice, 0x08);
+    // The burst goes on until the bus has offered five reports that no reader took any more.
     std::atomic<bool> stop{false};
+    std::atomic<int> unread{0};
     std::thread presser([&] {
-        for (int i = 0; !stop.load(); ++i) {
+        for (int i = 1; !stop.load(); ++i) {
             const std::vector<uint8_t> report = ReportFor(Mike(), i % 2 == 0 ? 0x08 : 0x00);
-            S().B().SendInputReport(id, report.data(), static_cast<int>(report.size()));
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            if (S().B().SendInputReport(id, report.data(), static_cast<int>(report.size())) == 0) ++unread;
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));  // pacing only
         }
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
     EXPECT_TRUE(S().Command(EncodeConnectDevice(kDevice, false), kLong));
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_TRUE(WaitUntil([&] { return unread.load() >= 5; }, kLong));
     stop = true;
     presser.join();
+    Barrier();  // an event made after the disconnect would have been sent before this reply
     EXPECT_TRUE(S().Command(EncodeDeleteDevice(kDevice), kLong));
     const std::vector<ChannelMessage> sent = S().SentFrom(from);
     const int reply = IndexOf(sent, 20, kDevice);
     ASSERT_GE(reply, 0);
+    EXPECT_GE(IndexOf(sent, 21, kDevice), 0);
+    EXPECT_LT(IndexOf(sent, 21, kDevice), reply);
     for (size_t i = static_cast<size_t>(reply); i < sent.size(); ++i) EXPECT_NE(sent[i].code, 21u) << "block " << i;
     // Every report the bus delivered before the close was read and reported; there may be one
     // the reader had not taken yet when it stopped.
@@ -202,24 +231,29 @@ TEST_F(Faults, DeviceDeletedWhileDeliveringSendsNothingAfterTheReply) {
         const ObjectHandle handle = kDevice + static_cast<ObjectHandle>(round);
         const int id = Connected(handle);
         const size_t from = S().SentCount();
-        std::atomic<bool> stop{false};
-        // Reports in quick succession, a bounded number: every event costs 60 ms on the channel.
+        PressAndSeeTheEvent(id, handle, 0x10);
+        // Then reports in quick succession, a bounded number (every event costs 60 ms on the
+        // channel), with the delete arriving at a different point of the burst in each round.
+        std::atomic<int> offered{0};
         std::thread presser([&] {
-            for (int i = 0; !stop.load() && i < 24; ++i) {
+            for (int i = 1; i < 24; ++i) {
                 const std::vector<uint8_t> report = ReportFor(Mike(), i % 2 == 0 ? 0x10 : 0x00);
                 S().B().SendInputReport(id, report.data(), static_cast<int>(report.size()));
-                std::this_thread::sleep_for(std::chrono::microseconds(500));
+                ++offered;
+                std::this_thread::sleep_for(std::chrono::microseconds(500));  // pacing only
             }
         });
-        std::this_thread::sleep_for(std::chrono::milliseconds(2 + 2 * round));
+        EXPECT_TRUE(WaitUntil([&] { return offered.load() >= 2 * round; }, kLong));
         EXPECT_TRUE(S().Command(EncodeDeleteDevice(handle), kLong));
         EXPECT_EQ(S().B().ReaderCount(id), 0);
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        stop = true;
         presser.join();
+        Barrier();  // an event made after the delete would have been sent before this reply
         const std::vector<ChannelMessage> sent = S().SentFrom(from);
         const int reply = IndexOf(sent, 12, handle);
         ASSERT_GE(reply, 0);
+        const int firstEvent = IndexOf(sent, 21, handle);
+        EXPECT_GE(firstEvent, 0);
+        EXPECT_LT(firstEvent, reply);
         for (size_t i = static_cast<size_t>(reply); i < sent.size(); ++i) {
             EXPECT_NE(sent[i].code, 21u) << "round " << round << ", block " << i;
         }

@@ -2,6 +2,8 @@
 // running for their whole run do it.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <memory>
 
 #include "EngineSimulator.h"
@@ -13,10 +15,12 @@ namespace testsupport {
 // `sim` either way; false, with a test failure added, when the driver did not start.
 bool StartModule(const char* modulePath, std::unique_ptr<enginesim::EngineSimulator>& sim);
 
-// Looks up the module's export `name` into the function pointer `slot` (null when missing).
+// Looks up the module's export `name` into the function pointer `slot`; a missing export is a
+// test failure that names it (the slot stays null, and the users' SetUp checks fail every test).
 template <class T>
 void Resolve(enginesim::EngineSimulator& sim, T& slot, const char* name) {
     slot = reinterpret_cast<T>(sim.ModuleExport(name));
+    if (!slot) ADD_FAILURE() << "the module does not export " << name;
 }
 
 }  // namespace testsupport

@@ -3,9 +3,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "MemoryStream.h"
-#include "RecordCodec.h"
-#include "StreamCodec.h"
+#include "WireFields.h"
 
 namespace ServerProxy {
 
@@ -22,22 +20,22 @@ const char* NameOf(uint32_t code) {
     return name != nullptr ? name : "?";
 }
 
-bool ReadBody(CMemoryStream& stream, ChannelMessage& message) {
+bool ReadBody(wire::Reader& stream, ChannelMessage& message) {
     switch (message.Type()) {
     case MessageType::GetConnectedDevicesReply:
-        return ReadDescriptorList(stream, message.devices);
+        return stream.GetDescriptorList(message.devices);
     case MessageType::DeviceConnected:
     case MessageType::DeviceDisconnected:
     case MessageType::InitDevice:
-        return ReadDeviceDescriptor(stream, message.descriptor);
+        return stream.GetDescriptor(message.descriptor);
     case MessageType::AssignDevice:
-        return ReadHandle(stream, message.sourceHandle);
+        return stream.Get32(message.sourceHandle);
     case MessageType::SetLEDs:
-        return ReadLEDSettingList(stream, message.leds);
+        return stream.GetLEDSettingList(message.leds);
     case MessageType::ConnectDevice:
-        return ReadUInt8(stream, message.connectFlag);
+        return stream.Get8(message.connectFlag);
     case MessageType::ButtonEvent:
-        return ReadInt32(stream, message.button) && ReadInt32(stream, message.pressed);
+        return stream.GetInt32(message.button) && stream.GetInt32(message.pressed);
     default:
         return true;  // header only
     }
@@ -56,13 +54,12 @@ bool DecodeMessage(Direction sender, const uint8_t* data, size_t size, ChannelMe
         error = "message too large";
         return false;
     }
-    CMemoryStream stream;
-    stream.Attach(data, static_cast<uint32_t>(size));
-    if (!ReadUInt32(stream, message.code)) {
+    wire::Reader stream(data, size);
+    if (!stream.Get32(message.code)) {
         error = Text("%llu bytes: no message code", size);
         return false;
     }
-    if (!ReadHandle(stream, message.handle)) {
+    if (!stream.Get32(message.handle)) {
         error = Text("%llu bytes: code %llu but no handle", size, message.code);
         return false;
     }
@@ -76,8 +73,8 @@ bool DecodeMessage(Direction sender, const uint8_t* data, size_t size, ChannelMe
         error = std::string(NameOf(message.code)) + Text(": body cut short or a length beyond the message (%llu bytes)", size);
         return false;
     }
-    if (stream.GetSize() != 0) {
-        error = std::string(NameOf(message.code)) + Text(": %llu bytes after the last field", stream.GetSize());
+    if (stream.Left() != 0) {
+        error = std::string(NameOf(message.code)) + Text(": %llu bytes after the last field", stream.Left());
         return false;
     }
     if (message.Type() == MessageType::ButtonEvent && message.pressed != 0 && message.pressed != 1) {

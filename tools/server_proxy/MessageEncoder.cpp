@@ -1,42 +1,41 @@
 #include "MessageEncoder.h"
 
-#include "MemoryStream.h"
-#include "RecordCodec.h"
-#include "StreamCodec.h"
+#include "WireFields.h"
 
 namespace ServerProxy {
 
 Bytes EncodeMessage(const ChannelMessage& message) {
-    CMemoryStream stream;
-    WriteUInt32(stream, message.code);
-    WriteHandle(stream, message.handle);
+    Bytes bytes;
+    wire::Put32(bytes, message.code);
+    wire::Put32(bytes, message.handle);
     switch (message.Type()) {
     case MessageType::GetConnectedDevicesReply:
-        WriteDescriptorList(stream, message.devices);
+        wire::Put32(bytes, static_cast<uint32_t>(message.devices.size()));
+        for (const USBButtonDeviceDescriptor& d : message.devices) wire::PutDescriptor(bytes, d);
         break;
     case MessageType::DeviceConnected:
     case MessageType::DeviceDisconnected:
     case MessageType::InitDevice:
-        WriteDeviceDescriptor(stream, message.descriptor);
+        wire::PutDescriptor(bytes, message.descriptor);
         break;
     case MessageType::AssignDevice:
-        WriteHandle(stream, message.sourceHandle);
+        wire::Put32(bytes, message.sourceHandle);
         break;
     case MessageType::SetLEDs:
-        WriteLEDSettingList(stream, message.leds);
+        wire::Put32(bytes, static_cast<uint32_t>(message.leds.size()));
+        for (const LEDSetting& setting : message.leds) wire::PutLEDSetting(bytes, setting);
         break;
     case MessageType::ConnectDevice:
-        WriteUInt8(stream, message.connectFlag);
+        wire::Put8(bytes, message.connectFlag);
         break;
     case MessageType::ButtonEvent:
-        WriteInt32(stream, message.button);
-        WriteInt32(stream, message.pressed);
+        wire::Put32(bytes, static_cast<uint32_t>(message.button));
+        wire::Put32(bytes, static_cast<uint32_t>(message.pressed));
         break;
     default:
         break;
     }
-    const uint8_t* const data = stream.GetData();
-    return Bytes(data, data + stream.GetSize());
+    return bytes;
 }
 
 namespace {
