@@ -42,7 +42,7 @@ std::vector<std::string> RegistrationLines(const std::vector<ClientRegistration>
         if (!client.driverPresent)
             driver += "missing";
         else if (client.driverMachineType)
-            driver += "present (" + client.machineType + ")";
+            driver += "present, a " + client.machineType + " DLL";
         else
             driver += "present, but not a " + client.machineType + " DLL";
         lines.push_back(driver);

@@ -20,7 +20,7 @@ struct ClientRegistration {
     std::string driverPath;       // the driver file in its folder
     bool driverPresent = false;
     bool driverMachineType = false;  // the file is a DLL of the client's machine type
-    std::string machineType;         // the client's machine type, e.g. "i386"
+    std::string machineType;         // the client's machine type, e.g. "32-bit (i386)"
 };
 
 // One line per fact, the client's own line first; "No ICA Client is installed" for an empty list.

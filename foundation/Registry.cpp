@@ -15,8 +15,8 @@ CFileName DefaultKey() {
 
 CRegistry::CRegistry(int32_t root) : key(DefaultKey()), root(root) {}
 
-CRegistry::CRegistry(int32_t root, const CFileName& key, const std::string& valueName)
-    : key(key), valueName(valueName), root(root) {}
+CRegistry::CRegistry(int32_t root, const CFileName& key, const std::string& valueName, RegistryView view)
+    : key(key), valueName(valueName), root(root), view(view) {}
 
 bool CRegistry::Set(int32_t newRoot, const CFileName& newKey, const std::string& newValueName) {
     root = newRoot;

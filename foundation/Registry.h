@@ -1,6 +1,7 @@
 // One value in the Windows registry: a predefined root, a key path and a value name. Each
 // operation opens and closes the key on its own; every failure is a false result, without text.
-// The registry view is always the calling program's own (no view flag is passed).
+// The registry view is the calling program's own unless a view is chosen: a 32-bit program on
+// 64-bit Windows reaches the 64-bit programs' keys only through the 64-bit view.
 #pragma once
 
 #include <cstdint>
@@ -17,11 +18,21 @@ enum RegistryRoot : int32_t {
     kRegistryClassesRoot = 2,
 };
 
+// Which view of the registry an instance works in. On 64-bit Windows the 32-bit and the 64-bit
+// programs keep separate copies of most of HKEY_LOCAL_MACHINE\SOFTWARE; on 32-bit Windows there is
+// only one registry and both views name it.
+enum class RegistryView : int32_t {
+    kProgram = 0,  // the calling program's own view (no flag is passed)
+    k32Bit = 1,    // KEY_WOW64_32KEY
+    k64Bit = 2,    // KEY_WOW64_64KEY
+};
+
 class CRegistry {
 public:
     // The key "Software\Korvesta" under the root, the default value.
     explicit CRegistry(int32_t root);
-    CRegistry(int32_t root, const CFileName& key, const std::string& valueName);
+    CRegistry(int32_t root, const CFileName& key, const std::string& valueName,
+              RegistryView view = RegistryView::kProgram);
     virtual ~CRegistry() = default;
 
     bool Set(int32_t root, const CFileName& key, const std::string& valueName);
@@ -32,6 +43,9 @@ public:
     // The empty name is the key's default value.
     const std::string& GetValueName() const { return valueName; }
     void SetValueName(const std::string& value) { valueName = value; }
+    // Every operation, also creating and deleting keys, works in this view.
+    RegistryView GetView() const { return view; }
+    void SetView(RegistryView value) { view = value; }
 
     // The key's full text without trailing and then leading separators; operations on an empty
     // key path fail before any registry call.
@@ -72,6 +86,7 @@ private:
     CFileName key;
     std::string valueName;
     int32_t root;
+    RegistryView view = RegistryView::kProgram;
 };
 
 // Parses the text form of CDateTime::ToString ("2014/01/05 09:07:03, 042ms") into its fields.

@@ -18,6 +18,15 @@ HKEY RootKey(int32_t root) {
     }
 }
 
+// The access flag that selects the view; none for the program's own view.
+REGSAM ViewFlag(RegistryView view) {
+    switch (view) {
+    case RegistryView::k32Bit: return KEY_WOW64_32KEY;
+    case RegistryView::k64Bit: return KEY_WOW64_64KEY;
+    default: return 0;
+    }
+}
+
 // Closes the key when it goes out of scope.
 class OpenKey {
 public:
@@ -30,18 +39,19 @@ public:
     HKEY handle = nullptr;
 };
 
-bool OpenForReading(int32_t root, const std::string& path, OpenKey& key) {
+bool OpenForReading(int32_t root, RegistryView view, const std::string& path, OpenKey& key) {
     if (path.empty()) return false;
-    return RegOpenKeyExA(RootKey(root), path.c_str(), 0, KEY_READ, &key.handle) == ERROR_SUCCESS;
+    return RegOpenKeyExA(RootKey(root), path.c_str(), 0, KEY_READ | ViewFlag(view), &key.handle) ==
+           ERROR_SUCCESS;
 }
 
 // Opens an existing key or creates it with all missing parents.
-bool OpenForWriting(int32_t root, const std::string& path, OpenKey& key) {
+bool OpenForWriting(int32_t root, RegistryView view, const std::string& path, OpenKey& key) {
     if (path.empty()) return false;
     char keyClass[] = "Hey!";
     DWORD disposition = 0;
     return RegCreateKeyExA(RootKey(root), path.c_str(), 0, keyClass, REG_OPTION_NON_VOLATILE,
-                           kWriteAccess, nullptr, &key.handle, &disposition) == ERROR_SUCCESS;
+                           kWriteAccess | ViewFlag(view), nullptr, &key.handle, &disposition) == ERROR_SUCCESS;
 }
 
 bool EqualsIgnoringCase(const std::string& text, const char* other) {
@@ -59,7 +69,7 @@ bool EqualsIgnoringCase(const std::string& text, const char* other) {
 
 bool CRegistry::ReadData(std::vector<unsigned char>& data, uint32_t& dataLength) const {
     OpenKey opened;
-    if (!OpenForReading(root, GetKeyPath(), opened)) return false;
+    if (!OpenForReading(root, view, GetKeyPath(), opened)) return false;
     DWORD longest = 0;
     if (RegQueryInfoKeyA(opened.handle, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                          nullptr, &longest, nullptr, nullptr) != ERROR_SUCCESS ||
@@ -87,7 +97,7 @@ bool CRegistry::ReadString(std::string& text) const {
 
 bool CRegistry::WriteString(const std::string& text) {
     OpenKey opened;
-    if (!OpenForWriting(root, GetKeyPath(), opened)) return false;
+    if (!OpenForWriting(root, view, GetKeyPath(), opened)) return false;
     if (text.size() >= MAXDWORD) return false;
     return RegSetValueExA(opened.handle, valueName.c_str(), 0, REG_SZ,
                           reinterpret_cast<const BYTE*>(text.c_str()),
@@ -115,7 +125,7 @@ bool CRegistry::ReadDWORD(uint32_t& value) const {
 
 bool CRegistry::WriteDWORD(uint32_t value) {
     OpenKey opened;
-    if (!OpenForWriting(root, GetKeyPath(), opened)) return false;
+    if (!OpenForWriting(root, view, GetKeyPath(), opened)) return false;
     const DWORD data = value;
     return RegSetValueExA(opened.handle, valueName.c_str(), 0, REG_DWORD,
                           reinterpret_cast<const BYTE*>(&data), sizeof data) == ERROR_SUCCESS;
@@ -159,7 +169,7 @@ bool CRegistry::WriteDateTime(const CDateTime& time) { return WriteString(time.T
 bool CRegistry::GetValueNames(std::vector<std::string>& names) const {
     names.clear();
     OpenKey opened;
-    if (!OpenForWriting(root, GetKeyPath(), opened)) return false;
+    if (!OpenForWriting(root, view, GetKeyPath(), opened)) return false;
     std::vector<char> buffer(kValueNameBufferLength);
     for (DWORD index = 0;; ++index) {
         DWORD length = kValueNameBufferLength;
@@ -175,12 +185,13 @@ bool CRegistry::GetValueNames(std::vector<std::string>& names) const {
 
 bool CRegistry::DeleteValue() {
     OpenKey opened;
-    if (!OpenForWriting(root, GetKeyPath(), opened)) return false;
+    if (!OpenForWriting(root, view, GetKeyPath(), opened)) return false;
     return RegDeleteValueA(opened.handle, valueName.c_str()) == ERROR_SUCCESS;
 }
 
 bool CRegistry::DeleteKey() {
     const std::string path = GetKeyPath();
     if (path.empty()) return false;
-    return RegDeleteKeyA(RootKey(root), path.c_str()) == ERROR_SUCCESS;
+    if (view == RegistryView::kProgram) return RegDeleteKeyA(RootKey(root), path.c_str()) == ERROR_SUCCESS;
+    return RegDeleteKeyExA(RootKey(root), path.c_str(), ViewFlag(view), 0) == ERROR_SUCCESS;
 }

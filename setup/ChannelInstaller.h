@@ -1,47 +1,79 @@
-// Registers the TovUSB channel driver with the Citrix ICA Client on this PC, and removes it.
+// Registers the TovUSB channel driver with the Citrix ICA Clients on this PC, and removes it.
 //
-// An installation is three things: the channel's module key naming the driver file, the
-// channel's entry in the ICA Client's "VirtualDriverEx" list, and the driver file copied from the
-// setup program's folder into the ICA Client's folder. All keys are under HKEY_LOCAL_MACHINE in the
-// program's own registry view (the 32-bit one on 64-bit Windows).
+// An installation is three things per ICA Client: the channel's module key naming the driver file,
+// the channel's entry in the client's "VirtualDriverEx" list, and the driver file copied from the
+// setup program's folder into the client's folder. All keys are under HKEY_LOCAL_MACHINE. A PC may
+// have the 32-bit client (keys in the 32-bit registry view, driver "TovaroCitrixVC.dll" beside the
+// program), the 64-bit client (same key paths in the 64-bit view, driver "x64\TovaroCitrixVC.dll"
+// beside the program), both or none; the 64-bit one exists only on 64-bit Windows.
 //
-// The queries write nothing; the two procedures write every step, and the first failure, to the
-// log and stop there, leaving the steps already done in place. Everything runs on the caller's
-// thread (the dialog's only thread).
+// Without a 64-bit client every query, procedure and log line concerns the 32-bit client alone.
+// With one, the procedures act on every client found, 32-bit first, each of its lines prefixed
+// with the client's name ("64-bit client: ..."); one client's failure does not keep the next one
+// from being done.
+//
+// The queries write nothing; the procedures write every step, and a client's first failure, to
+// the log and stop that client there, leaving the steps already done in place. Everything runs on
+// the caller's thread (the dialog's only thread, or the command line's).
 #pragma once
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "FileName.h"
+#include "ICAClients.h"
 #include "InstallerLog.h"
 
 class CChannelInstaller {
 public:
-    // Finds the folder the driver file is copied from: the folder of the running setup program.
+    using ClientBitness = installer::ClientBitness;
+    // Finds the folder the driver files are copied from: the folder of the running setup program.
     using ProgramFolderLookup = std::function<bool(CFileName&)>;
+    // Tells whether Windows is 64-bit (and so may have a 64-bit ICA Client).
+    using WindowsBitnessLookup = std::function<bool()>;
 
-    CChannelInstaller();  // uses GetProgramFolder
-    explicit CChannelInstaller(ProgramFolderLookup programFolder);
+    CChannelInstaller();  // uses GetProgramFolder and the running Windows
+    explicit CChannelInstaller(ProgramFolderLookup programFolder, WindowsBitnessLookup is64BitWindows = nullptr);
 
-    // The ICA Client's "InstallFolder" value, or "" when it cannot be read.
-    std::string GetICAClientFolder() const;
-    bool IsICAClientInstalled() const;
+    // The client's "InstallFolder" value, or "" when it cannot be read (always "" for the 64-bit
+    // client on 32-bit Windows).
+    std::string GetICAClientFolder(ClientBitness client = ClientBitness::k32) const;
+    bool IsICAClientInstalled(ClientBitness client = ClientBitness::k32) const;
     // True when the channel module key's "DriverNameWin32" value can be read (whatever it holds).
-    bool IsChannelInstalled() const;
-    // The program's folder followed by "TovaroCitrixVC.dll". Throws the int 1 when the program's
-    // folder cannot be determined.
-    std::string GetDriverSourcePath() const;
+    bool IsChannelInstalled(ClientBitness client = ClientBitness::k32) const;
+    // The program's folder followed by the client's driver ("TovaroCitrixVC.dll" or
+    // "x64\TovaroCitrixVC.dll"). Throws the int 1 when the program's folder cannot be determined.
+    std::string GetDriverSourcePath(ClientBitness client = ClientBitness::k32) const;
     // True when the driver source path names an existing file (not a folder); false also when the
     // program's folder cannot be determined.
-    bool DriverSourceExists() const;
-    // The ICA Client folder followed by "TovaroCitrixVC.dll", with a separator between them when
-    // the folder value does not end with one. "" when the ICA Client is not installed.
-    std::string GetDriverTargetPath() const;
+    bool DriverSourceExists(ClientBitness client = ClientBitness::k32) const;
+    // The client's folder followed by "TovaroCitrixVC.dll", with a separator between them when the
+    // folder value does not end with one. "" when the client is not installed.
+    std::string GetDriverTargetPath(ClientBitness client = ClientBitness::k32) const;
 
-    void OnInstall(CInstallerLogInterface& log) const;
-    void OnUninstall(CInstallerLogInterface& log) const;
+    // True on 64-bit Windows with the 64-bit client installed: the PC is then handled per client.
+    bool Is64BitClientPresent() const;
+    // The clients the procedures act on, in their order: those installed.
+    std::vector<ClientBitness> ClientsFound() const;
+    // Install can run: some client is installed and its driver is beside the program.
+    bool CanInstall() const;
+    // Uninstall can run: some client is installed and has the channel registered.
+    bool CanUninstall() const;
+
+    // The state lines the dialog shows when it opens (without the blank line after them).
+    void ReportState(CInstallerLogInterface& log) const;
+
+    // True when every step for every client found succeeded; false after any logged failure,
+    // also when no client is installed.
+    bool OnInstall(CInstallerLogInterface& log) const;
+    bool OnUninstall(CInstallerLogInterface& log) const;
 
 private:
+    bool InstallFor(ClientBitness client, CInstallerLogInterface& log) const;
+    bool UninstallFor(ClientBitness client, CInstallerLogInterface& log) const;
+    bool Is64BitWindows() const;
+
     ProgramFolderLookup programFolder;
+    WindowsBitnessLookup is64BitWindows;
 };

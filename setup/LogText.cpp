@@ -20,3 +20,8 @@ std::string FormatLogText(const char* format, ...) {
     va_end(args);
     return text;
 }
+
+std::string FormatNumberedLogLine(int number, const std::string& text) {
+    if (text.empty()) return "\r\n";
+    return FormatLogText("%i.\t%s%s", number, text.c_str(), "\r\n");
+}

@@ -23,7 +23,12 @@ bool IsWholeEntry(const std::string& list, size_t begin, size_t end) {
 }  // namespace
 
 size_t FindInList(const std::string& list, const std::string& name) {
-    return LowerCaseACP(list).find(LowerCaseACP(name));
+    if (name.empty()) return std::string::npos;
+    const std::string lowerList = LowerCaseACP(list);
+    const std::string lowerName = LowerCaseACP(name);
+    for (size_t at = lowerList.find(lowerName); at != std::string::npos; at = lowerList.find(lowerName, at + 1))
+        if (IsWholeEntry(lowerList, at, at + lowerName.size())) return at;
+    return std::string::npos;
 }
 
 bool AddToList(std::string& list, const std::string& name) {

@@ -5,9 +5,10 @@
 
 namespace installer {
 
-// Position of the first occurrence of `name` anywhere in `list`, compared case-insensitively
-// (both lower-cased under the ANSI code page); std::string::npos when absent. A longer entry that
-// contains the name counts as found.
+// Position of the first entry of `list` equal to `name`: entries are split at commas, blanks around
+// them are ignored and letters compared case-insensitively (both lower-cased under the ANSI code
+// page). std::string::npos when absent; an entry that merely contains the name ("TovUSB2",
+// "XTovUSB") is another driver's and does not count.
 size_t FindInList(const std::string& list, const std::string& name);
 
 // Adds `name` to the list unless FindInList finds it: ", " and the name after a non-empty list,

@@ -8,6 +8,13 @@ CTovaroCitrixVCClientSetupDlg::CTovaroCitrixVCClientSetupDlg(CWnd* parent)
     : CDialog(IDD_TOVAROCITRIXVCCLIENTSETUP_DIALOG, parent),
       programIcon(AfxGetApp()->LoadIcon(IDR_MAINFRAME)) {}
 
+CTovaroCitrixVCClientSetupDlg::CTovaroCitrixVCClientSetupDlg(SetupAction action, CInstallerLogFile* logFile,
+                                                             CWnd* parent)
+    : CTovaroCitrixVCClientSetupDlg(parent) {
+    startAction = action;
+    this->logFile = logFile;
+}
+
 BEGIN_MESSAGE_MAP(CTovaroCitrixVCClientSetupDlg, CDialog)
     ON_WM_SYSCOMMAND()
     ON_WM_PAINT()
@@ -20,12 +27,11 @@ END_MESSAGE_MAP()
 void CTovaroCitrixVCClientSetupDlg::DoDataExchange(CDataExchange* exchange) {
     CDialog::DoDataExchange(exchange);
     if (!exchange->m_bSaveAndValidate && logEdit.GetSafeHwnd() != nullptr) {
-        // Everything the buttons depend on is read afresh from the registry and the disk.
-        const bool clientInstalled = installer.IsICAClientInstalled();
-        const bool channelInstalled = installer.IsChannelInstalled();
-        const bool driverPresent = installer.DriverSourceExists();
-        installButton.EnableWindow(driverPresent && clientInstalled);
-        uninstallButton.EnableWindow(clientInstalled && channelInstalled);
+        // Everything the buttons depend on is read afresh from the registry and the disk: Install
+        // when some client is installed and its driver is beside the program, Uninstall when some
+        // client has the channel registered.
+        installButton.EnableWindow(installer.CanInstall());
+        uninstallButton.EnableWindow(installer.CanUninstall());
     }
     DDX_Control(exchange, IDC_LOG_EDIT, logEdit);
     DDX_Text(exchange, IDC_LOG_EDIT, logText);
@@ -46,34 +52,25 @@ BOOL CTovaroCitrixVCClientSetupDlg::OnInitDialog() {
     SetIcon(programIcon, TRUE);
     SetIcon(programIcon, FALSE);
 
-    const std::string clientFolder = installer.GetICAClientFolder();
-    if (!clientFolder.empty())
-        AddLogLine(FormatLogText("Citrix client is installed in %s", clientFolder.c_str()));
-    else
-        AddLogLine("Citrix client is not installed");
-    AddLogLine(installer.IsChannelInstalled() ? "Citrix virutal channel is already installed"
-                                              : "Citrix virtual channel is not installed");
-    if (!installer.DriverSourceExists()) {
-        std::string source;
-        try {
-            source = installer.GetDriverSourcePath();
-        } catch (int) {
-            // The program's own folder is always found while it runs; an empty path otherwise.
-        }
-        AddLogLine(FormatLogText("ERROR: Could not find Citrix client DLL (%s)", source.c_str()));
-    }
+    installer.ReportState(*this);
     AddLogLine("");
 
     UpdateData(FALSE);
+    // An action from the command line runs once the dialog is shown, through the same handler
+    // as a click on its button, so the person at the screen sees every step.
+    if (startAction == SetupAction::kInstall || startAction == SetupAction::kUninstall) {
+        const int button = startAction == SetupAction::kInstall ? IDC_INSTALL_BUTTON : IDC_UNINSTALL_BUTTON;
+        ::PostMessageA(m_hWnd, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED),
+                       reinterpret_cast<LPARAM>(::GetDlgItem(m_hWnd, button)));
+    }
     return TRUE;
 }
 
 void CTovaroCitrixVCClientSetupDlg::AddLogLine(const std::string& text) {
     ++lineCounter;
-    if (text.empty())
-        logText += "\r\n";
-    else
-        logText += FormatLogText("%i.\t%s%s", lineCounter, text.c_str(), "\r\n");
+    const std::string line = FormatNumberedLogLine(lineCounter, text);
+    logText += line;
+    if (logFile) logFile->Append(line);
     UpdateData(FALSE);
     logEdit.LineScroll(logEdit.GetLineCount());
 }
@@ -105,9 +102,13 @@ void CTovaroCitrixVCClientSetupDlg::OnPaint() {
 
 HCURSOR CTovaroCitrixVCClientSetupDlg::OnQueryDragIcon() { return static_cast<HCURSOR>(programIcon); }
 
-void CTovaroCitrixVCClientSetupDlg::OnInstall() { installer.OnInstall(*this); }
+void CTovaroCitrixVCClientSetupDlg::OnInstall() {
+    actionExitCode = RunSetupAction(installer, SetupAction::kInstall, *this);
+}
 
-void CTovaroCitrixVCClientSetupDlg::OnUninstall() { installer.OnUninstall(*this); }
+void CTovaroCitrixVCClientSetupDlg::OnUninstall() {
+    actionExitCode = RunSetupAction(installer, SetupAction::kUninstall, *this);
+}
 
 void CTovaroCitrixVCClientSetupDlg::OnClear() {
     logText.clear();

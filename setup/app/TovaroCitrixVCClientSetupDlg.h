@@ -8,11 +8,19 @@
 #include "ChannelInstaller.h"
 #include "Dialog.h"
 #include "InstallerLog.h"
+#include "LogFile.h"
+#include "SetupCommandLine.h"
 #include "resource.h"
 
 class CTovaroCitrixVCClientSetupDlg : public CDialog, public CInstallerLogInterface {
 public:
     explicit CTovaroCitrixVCClientSetupDlg(CWnd* parent = nullptr);
+    // Started from the command line: once the dialog shows, it runs `action` (kInstall or
+    // kUninstall) as a click on its button would, and copies every log line to `logFile` when given.
+    CTovaroCitrixVCClientSetupDlg(SetupAction action, CInstallerLogFile* logFile, CWnd* parent = nullptr);
+
+    // The exit code of the last install or uninstall the dialog ran (kExitSucceeded before any).
+    int ActionExitCode() const { return actionExitCode; }
 
     // Adds one numbered line ("%i.\t%s\r\n"; an empty text adds a blank line that still counts),
     // refreshes the field and the buttons and scrolls to the end.
@@ -41,4 +49,7 @@ private:
     CButton uninstallButton;
 
     CChannelInstaller installer;
+    SetupAction startAction = SetupAction::kDialog;
+    CInstallerLogFile* logFile = nullptr;
+    int actionExitCode = kExitSucceeded;
 };

@@ -14,7 +14,7 @@ ClientRegistration Client32(bool all) {
     client.driverPath = client.folder + "TovaroCitrixVC.dll";
     client.driverPresent = true;
     client.driverMachineType = all;
-    client.machineType = "i386";
+    client.machineType = "32-bit (i386)";
     return client;
 }
 
@@ -25,7 +25,7 @@ TEST(CheckTextTest, RegistrationNamesEachMissingPieceAndOnlyAllFourCountAsRegist
         "32-bit ICA Client in C:\\Program Files\\Citrix\\ICA Client\\: channel TovUSB registered",
         "  module key TovUSB: present",
         "  VirtualDriverEx entry TovUSB: present",
-        "  driver C:\\Program Files\\Citrix\\ICA Client\\TovaroCitrixVC.dll: present (i386)",
+        "  driver C:\\Program Files\\Citrix\\ICA Client\\TovaroCitrixVC.dll: present, a 32-bit (i386) DLL",
     };
     EXPECT_EQ(complete, RegistrationLines({Client32(true)}));
 
@@ -34,7 +34,7 @@ TEST(CheckTextTest, RegistrationNamesEachMissingPieceAndOnlyAllFourCountAsRegist
     ASSERT_EQ(4u, broken.size());
     EXPECT_EQ("32-bit ICA Client in C:\\Program Files\\Citrix\\ICA Client\\: channel TovUSB NOT registered", broken[0]);
     EXPECT_EQ("  module key TovUSB: missing", broken[1]);
-    EXPECT_EQ("  driver C:\\Program Files\\Citrix\\ICA Client\\TovaroCitrixVC.dll: present, but not a i386 DLL",
+    EXPECT_EQ("  driver C:\\Program Files\\Citrix\\ICA Client\\TovaroCitrixVC.dll: present, but not a 32-bit (i386) DLL",
               broken[3]);
 
     for (int missing = 0; missing < 4; ++missing) {
@@ -112,7 +112,7 @@ TEST(CheckTextTest, ReportHoldsEverySectionWithWindowsLineEnds) {
         "  32-bit ICA Client in C:\\Program Files\\Citrix\\ICA Client\\: channel TovUSB registered\r\n"
         "    module key TovUSB: present\r\n"
         "    VirtualDriverEx entry TovUSB: present\r\n"
-        "    driver C:\\Program Files\\Citrix\\ICA Client\\TovaroCitrixVC.dll: present (i386)\r\n"
+        "    driver C:\\Program Files\\Citrix\\ICA Client\\TovaroCitrixVC.dll: present, a 32-bit (i386) DLL\r\n"
         "\r\n"
         "Supported devices: 1\r\n"
         "  Philips Footswitch (vendor 0x0911, product 0x091A, usage 3)\r\n"

@@ -9,100 +9,11 @@
 #include <utility>
 #include <vector>
 
+#include "setup_program.h"
 #include "setup_sandbox.h"
 
 namespace setuptest {
 namespace {
-
-constexpr int kLog = 1012, kInstall = 1013, kUninstall = 1014, kClear = 1015;
-constexpr DWORD kWaitMs = 20000;
-
-struct WindowSearch {
-    DWORD processId;
-    const char* caption;
-    HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM data) {
-    WindowSearch* search = reinterpret_cast<WindowSearch*>(data);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char caption[256] = {};
-    GetWindowTextA(window, caption, sizeof caption);
-    if (owner == search->processId && std::string(caption) == search->caption) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-// The running setup program and its dialog.
-class SetupProgram {
-public:
-    SetupProgram(const std::string& programFolder) {
-        const std::string exe = programFolder + "TovaroCitrixVCClientSetup.exe";
-        std::string built = TOV_SETUP_PROGRAM_PATH;
-        if (!built.empty() && built[0] == '/') built = "Z:" + built;
-        EXPECT_TRUE(CopyFileA(built.c_str(), exe.c_str(), FALSE)) << built;
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        std::string commandLine = "\"" + exe + "\"";
-        if (!CreateProcessA(exe.c_str(), &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr,
-                            programFolder.c_str(), &startup, &process)) {
-            ADD_FAILURE() << "cannot start " << exe << ", error " << GetLastError();
-            return;
-        }
-        WaitForInputIdle(process.hProcess, kWaitMs);
-        dialog = WaitForWindow("TovaroCitrixVCClientSetup");
-        EXPECT_TRUE(dialog != nullptr) << "the setup dialog did not appear";
-        // The window exists while its initialisation still runs; the start-up log always ends
-        // with a blank line.
-        for (DWORD waited = 0; dialog && waited < kWaitMs; waited += 10) {
-            const std::string text = Log();
-            if (text.size() >= 4 && text.compare(text.size() - 4, 4, "\r\n\r\n") == 0) break;
-            Sleep(10);
-        }
-    }
-    ~SetupProgram() {
-        if (!process.hProcess) return;
-        if (dialog) PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
-        if (WaitForSingleObject(process.hProcess, kWaitMs) != WAIT_OBJECT_0) {
-            ADD_FAILURE() << "the setup program did not end on the Close command";
-            TerminateProcess(process.hProcess, 1);
-        }
-        DWORD exitCode = 1;
-        GetExitCodeProcess(process.hProcess, &exitCode);
-        EXPECT_EQ(0u, exitCode);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
-    }
-
-    HWND WaitForWindow(const char* caption) const {
-        for (DWORD waited = 0; waited < kWaitMs; waited += 20) {
-            WindowSearch search{process.dwProcessId, caption, nullptr};
-            EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-            if (search.found) return search.found;
-            if (WaitForSingleObject(process.hProcess, 20) == WAIT_OBJECT_0) return nullptr;
-        }
-        return nullptr;
-    }
-
-    std::string Log() const {
-        HWND field = GetDlgItem(dialog, kLog);
-        const LRESULT length = SendMessageA(field, WM_GETTEXTLENGTH, 0, 0);
-        std::string text(static_cast<size_t>(length) + 1, '\0');
-        const LRESULT got = SendMessageA(field, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(&text[0]));
-        text.resize(static_cast<size_t>(got));
-        return text;
-    }
-    std::vector<std::string> LogLines() const { return SplitLines(Log()); }
-    // Returns once the click's handler has run in the program.
-    void Click(int id) const { SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0); }
-    bool Enabled(int id) const { return IsWindowEnabled(GetDlgItem(dialog, id)) != FALSE; }
-
-    PROCESS_INFORMATION process = {};
-    HWND dialog = nullptr;
-};
 
 class SetupDialogTest : public SetupSandbox {};
 

@@ -96,7 +96,9 @@ TEST_F(InstallerTest, InstallAddsTheChannelOnlyWhenTheListDoesNotContainIt) {
         {"TovUSB", "TovUSB"},
         {"tovusb", "tovusb"},
         {"A, TOVUSB, B", "A, TOVUSB, B"},
-        {"TovUSB2", "TovUSB2"},  // a longer name containing the channel counts as present
+        {"TovUSB2", "TovUSB2, TovUSB"},  // another driver's entry is not ours
+        {"XTovUSB", "XTovUSB, TovUSB"},
+        {"A,tovusb ,B", "A,tovusb ,B"},  // blanks around an entry do not matter
     };
     PutDriverBesideProgram();
     for (const Case& c : cases) {
@@ -159,10 +161,10 @@ TEST_F(InstallerTest, UninstallNeverCutsIntoAnotherEntry) {
 
 TEST_F(InstallerTest, SecondInstallRewritesTheKeyKeepsTheListAndReplacesTheFile) {
     InstallICAClient("Alpha");
-    PutDriverBesideProgram("first build");
+    PutDriverBesideProgram(DllImage(kMachineI386, "first build"));
     Install();
     WriteModuleValue("something else");
-    PutDriverBesideProgram("second build");
+    PutDriverBesideProgram(DllImage(kMachineI386, "second build"));
 
     const std::vector<std::string> expected = {kAdded, Read("Alpha, TovUSB"), Copied(), kInstallDone};
     EXPECT_EQ(expected, Install());
@@ -170,7 +172,7 @@ TEST_F(InstallerTest, SecondInstallRewritesTheKeyKeepsTheListAndReplacesTheFile)
     EXPECT_EQ("Alpha, TovUSB", List());
     std::string copied;
     ASSERT_TRUE(ReadFile(driverTarget(), copied));
-    EXPECT_EQ("second build", copied);
+    EXPECT_EQ(DllImage(kMachineI386, "second build"), copied);
 }
 
 TEST_F(InstallerTest, ReadOnlyTargetIsReplaced) {

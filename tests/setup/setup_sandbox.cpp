@@ -27,9 +27,13 @@ void RemoveTree(const std::string& folder) {
     RemoveDirectoryA(folder.c_str());
 }
 
-void SetString(const char* key, const char* value, const std::string& text) {
+// The registry views of the two clients, named explicitly so the tests find the same keys whatever
+// their own bitness.
+constexpr REGSAM k32 = KEY_WOW64_32KEY, k64 = KEY_WOW64_64KEY;
+
+void SetString(REGSAM view, const char* key, const char* value, const std::string& text) {
     HKEY handle;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_ALL_ACCESS,
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, KEY_ALL_ACCESS | view,
                                              nullptr, &handle, nullptr));
     ASSERT_EQ(ERROR_SUCCESS, RegSetValueExA(handle, value, 0, REG_SZ,
                                             reinterpret_cast<const BYTE*>(text.c_str()),
@@ -37,62 +41,114 @@ void SetString(const char* key, const char* value, const std::string& text) {
     RegCloseKey(handle);
 }
 
-bool GetString(const char* key, const char* value, std::string& text) {
+bool GetString(REGSAM view, const char* key, const char* value, std::string& text) {
+    HKEY handle;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ | view, &handle) != ERROR_SUCCESS) return false;
     char buffer[4096];
     DWORD length = sizeof buffer;
-    if (RegGetValueA(HKEY_LOCAL_MACHINE, key, value, RRF_RT_REG_SZ, nullptr, buffer, &length) !=
-        ERROR_SUCCESS)
-        return false;
+    const LONG result = RegGetValueA(handle, nullptr, value, RRF_RT_REG_SZ, nullptr, buffer, &length);
+    RegCloseKey(handle);
+    if (result != ERROR_SUCCESS) return false;
     text.assign(buffer);
     return true;
 }
 
+bool KeyExists(REGSAM view, const char* key) {
+    HKEY handle;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ | view, &handle) != ERROR_SUCCESS) return false;
+    RegCloseKey(handle);
+    return true;
+}
+
+void PutWord(std::string& bytes, size_t at, uint16_t value) {
+    bytes[at] = static_cast<char>(value & 0xFF);
+    bytes[at + 1] = static_cast<char>(value >> 8);
+}
+
 }  // namespace
+
+std::string DllImage(uint16_t machine, const std::string& marker) {
+    std::string bytes(0x40 + 4 + 20 + 2, '\0');
+    bytes[0] = 'M';
+    bytes[1] = 'Z';
+    PutWord(bytes, 0x3C, 0x40);  // where the PE header starts
+    bytes.replace(0x40, 4, std::string("PE\0\0", 4));
+    PutWord(bytes, 0x44, machine);
+    PutWord(bytes, 0x44 + 16, machine == kMachineX64 ? 0xF0 : 0xE0);  // optional header size
+    PutWord(bytes, 0x44 + 18, 0x2102);  // executable image, 32-bit words, DLL
+    PutWord(bytes, 0x44 + 20, machine == kMachineX64 ? 0x20B : 0x10B);  // PE32+ or PE32
+    return bytes + marker;
+}
+
+const std::string kDriverContent = DllImage(kMachineI386, "driver image, build 2");
+const std::string kDriver64Content = DllImage(kMachineX64, "64-bit driver image, build 2");
 
 void SetupSandbox::SetUp() {
     root = "C:\\tovusb-setup-tests\\" + std::to_string(GetCurrentProcessId()) + "\\";
     clientFolder = root + "ICA Client\\";
+    clientFolder64 = root + "ICA Client 64\\";
     programFolder = root + "program\\";
     Clean();
     CreateDirectoryA("C:\\tovusb-setup-tests", nullptr);
     ASSERT_TRUE(CreateDirectoryA(root.c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryA(clientFolder.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA(clientFolder64.c_str(), nullptr));
     ASSERT_TRUE(CreateDirectoryA(programFolder.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((programFolder + "x64").c_str(), nullptr));
 }
 
 void SetupSandbox::TearDown() { Clean(); }
 
 void SetupSandbox::Clean() {
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Citrix");
+    for (REGSAM view : {k32, k64}) {
+        HKEY software;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_ALL_ACCESS | view, &software) != ERROR_SUCCESS)
+            continue;
+        RegDeleteTreeA(software, "Citrix");
+        RegCloseKey(software);
+    }
     RemoveTree(root);
     RemoveDirectoryA("C:\\tovusb-setup-tests");  // only when empty
 }
 
 void SetupSandbox::InstallICAClient(const char* list, const std::string* value) {
-    SetString(kICAClientKey, "InstallFolder", value ? *value : clientFolder);
+    SetString(k32, kICAClientKey, "InstallFolder", value ? *value : clientFolder);
     if (list) WriteList(list);
 }
 
-void SetupSandbox::WriteList(const std::string& list) { SetString(kListKey, "VirtualDriverEx", list); }
+void SetupSandbox::WriteList(const std::string& list) { SetString(k32, kListKey, "VirtualDriverEx", list); }
 
 void SetupSandbox::WriteModuleValue(const std::string& driverName) {
-    SetString(kModuleKey, "DriverNameWin32", driverName);
+    SetString(k32, kModuleKey, "DriverNameWin32", driverName);
 }
 
 void SetupSandbox::PutDriverBesideProgram(const std::string& content) { WriteFile(driverSource(), content); }
 
-bool SetupSandbox::ReadList(std::string& list) const { return GetString(kListKey, "VirtualDriverEx", list); }
+bool SetupSandbox::ReadList(std::string& list) const { return GetString(k32, kListKey, "VirtualDriverEx", list); }
 
-bool SetupSandbox::ModuleKeyExists() const {
-    HKEY handle;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kModuleKey, 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
-    RegCloseKey(handle);
-    return true;
-}
+bool SetupSandbox::ModuleKeyExists() const { return KeyExists(k32, kModuleKey); }
 
 std::string SetupSandbox::ModuleValue() const {
     std::string text;
-    return GetString(kModuleKey, "DriverNameWin32", text) ? text : std::string();
+    return GetString(k32, kModuleKey, "DriverNameWin32", text) ? text : std::string();
+}
+
+void SetupSandbox::InstallICAClient64(const char* list) {
+    SetString(k64, kICAClientKey, "InstallFolder", clientFolder64);
+    if (list) WriteList64(list);
+}
+
+void SetupSandbox::WriteList64(const std::string& list) { SetString(k64, kListKey, "VirtualDriverEx", list); }
+
+void SetupSandbox::PutDriver64BesideProgram(const std::string& content) { WriteFile(driverSource64(), content); }
+
+bool SetupSandbox::ReadList64(std::string& list) const { return GetString(k64, kListKey, "VirtualDriverEx", list); }
+
+bool SetupSandbox::ModuleKeyExists64() const { return KeyExists(k64, kModuleKey); }
+
+std::string SetupSandbox::ModuleValue64() const {
+    std::string text;
+    return GetString(k64, kModuleKey, "DriverNameWin32", text) ? text : std::string();
 }
 
 bool SetupSandbox::ReadFile(const std::string& path, std::string& content) {

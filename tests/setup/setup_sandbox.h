@@ -1,6 +1,7 @@
-// A fake ICA Client installation for the setup tests: its registry keys (in the view a 32-bit
-// program sees) and folders inside the Wine prefix, the setup program's folder with or without the
-// driver file beside it. Everything is removed before and after each test.
+// Fake ICA Client installations for the setup tests: the 32-bit client's keys in the 32-bit registry
+// view, the 64-bit client's in the 64-bit view, their folders inside the Wine prefix, and the setup
+// program's folder with or without the driver files beside it. Everything is removed before and
+// after each test.
 #pragma once
 
 #include <windows.h>
@@ -15,7 +16,14 @@ namespace setuptest {
 constexpr const char* kICAClientKey = "SOFTWARE\\Citrix\\Install\\ICA Client";
 constexpr const char* kModuleKey = "SOFTWARE\\Citrix\\ICA Client\\Engine\\Configuration\\Advanced\\Modules\\TovUSB";
 constexpr const char* kListKey = "SOFTWARE\\Citrix\\ICA Client\\Engine\\Configuration\\Advanced\\Modules\\ICA 3.0";
-constexpr const char* kDriverContent = "MZ driver image, build 2";
+constexpr uint16_t kMachineI386 = 0x014C, kMachineX64 = 0x8664;
+
+// The first bytes of a PE DLL for `machine` (DOS header, "PE\0\0", file header with the DLL flag,
+// the optional header's format word), followed by `marker` so copies can be told apart.
+std::string DllImage(uint16_t machine, const std::string& marker);
+// The drivers the tests put beside the program: a 32-bit and a 64-bit DLL image.
+extern const std::string kDriverContent;
+extern const std::string kDriver64Content;
 
 class SetupSandbox : public ::testing::Test {
 protected:
@@ -28,6 +36,13 @@ protected:
     void WriteList(const std::string& list);
     void WriteModuleValue(const std::string& driverName);
     void PutDriverBesideProgram(const std::string& content = kDriverContent);
+    // The same for the 64-bit client: keys in the 64-bit view, driver in the program's x64 folder.
+    void InstallICAClient64(const char* list = "");
+    void WriteList64(const std::string& list);
+    void PutDriver64BesideProgram(const std::string& content = kDriver64Content);
+    bool ReadList64(std::string& list) const;
+    bool ModuleKeyExists64() const;
+    std::string ModuleValue64() const;  // "" when missing
 
     bool ReadList(std::string& list) const;
     bool ModuleKeyExists() const;
@@ -41,6 +56,9 @@ protected:
     std::string programFolder;  // ...\program\     (with trailing backslash)
     std::string driverSource() const { return programFolder + "TovaroCitrixVC.dll"; }
     std::string driverTarget() const { return clientFolder + "TovaroCitrixVC.dll"; }
+    std::string clientFolder64;  // ...\ICA Client 64\  (with trailing backslash)
+    std::string driverSource64() const { return programFolder + "x64\\TovaroCitrixVC.dll"; }
+    std::string driverTarget64() const { return clientFolder64 + "TovaroCitrixVC.dll"; }
 
 private:
     void Clean();
