@@ -53,6 +53,18 @@ bool CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR& resu
             (this->*entry->onEvent)();
             result = 0;
             return !defaultRequested;
+        case DialogMessageMapEntry::Kind::kControlNotify:
+            if (message != WM_COMMAND || HIWORD(wParam) != entry->code || LOWORD(wParam) != entry->controlId)
+                continue;
+            (this->*entry->onEvent)();
+            result = 0;
+            return !defaultRequested;
+        case DialogMessageMapEntry::Kind::kMessage:
+            if (message != entry->code) continue;
+            // A dialog procedure hands a message's own result over through DWLP_MSGRESULT.
+            ::SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, (this->*entry->onMessage)(wParam, lParam));
+            result = TRUE;
+            return true;
         case DialogMessageMapEntry::Kind::kEnd: break;
         }
     }

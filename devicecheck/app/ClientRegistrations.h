@@ -1,0 +1,10 @@
+// The registration of the TovUSB channel with each ICA Client on this PC, from the installer's
+// read-only queries.
+#pragma once
+
+#include <vector>
+
+#include "CheckText.h"
+
+// One entry per ICA Client found (32-bit first); empty when there is none.
+std::vector<ClientRegistration> FindClientRegistrations();
