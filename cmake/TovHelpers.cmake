@@ -40,12 +40,18 @@ endfunction()
 # <name>.<Suite>.<Case>, so CTest counts the cases and runs each in a process of its own. The
 # properties (TIMEOUT per case, default 600 s) apply to every case of the program. On Windows
 # targets the cases run through Wine (the cross-compiling emulator); their list is read when ctest
-# starts rather than after every build, since each Wine start costs a second or more.
+# starts rather than after every build, since each Wine start costs a second or more. With
+# TOV_RUN_WINDOWS_TESTS off (a host that cannot run the build's programs) the program is built and
+# listed as not run, and no case is registered.
 function(tov_add_gtest name)
   cmake_parse_arguments(ARG "RUN_SERIAL" "WORKING_DIRECTORY;TIMEOUT"
                         "SOURCES;LIBS;ENV;LABELS;RESOURCE_LOCK;PROPERTIES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest_main GTest::gmock)
+  if(TOV_WINDOWS AND NOT TOV_RUN_WINDOWS_TESTS)
+    set_property(GLOBAL APPEND PROPERTY TOV_NOT_RUN_TEST_PROGRAMS ${name})
+    return()
+  endif()
   set(wd ${CMAKE_CURRENT_BINARY_DIR})
   if(ARG_WORKING_DIRECTORY)
     set(wd ${ARG_WORKING_DIRECTORY})

@@ -20,10 +20,27 @@ export WINEDEBUG=-all
 cleanup() { wineserver -k >/dev/null 2>&1 || true; }
 trap cleanup EXIT
 
+# Wine runs a 32-bit Windows program in a 32-bit Linux process. A host whose kernel has no IA-32
+# emulation cannot start one ("Exec format error"); emulating it with qemu-user made every Wine start
+# take a minute and crashed programs with several threads. On such a host the win32 build is still
+# built and checked without Wine (module images, the archive), and the counts say which of its test
+# programs did not run and why; the same sources run their tests in the win64 build.
+runs_32bit_wine() {
+  [ ! -e /proc/sys/fs/binfmt_misc/qemu-i386 ] && /usr/lib/wine/wine --version >/dev/null 2>&1
+}
+win32_not_run_reason="this host cannot execute 32-bit x86 code (no IA-32 emulation in its kernel)"
+
 for preset in $presets; do
   echo "=== $preset: configure and build"
   rm -f "build/$preset/junit.xml" "build/$preset.unlisted"
-  if ! cmake --preset "$preset" >"build/$preset.configure.log" 2>&1 && ! { mkdir -p build && cmake --preset "$preset" >"build/$preset.configure.log" 2>&1; }; then
+  options=()
+  case $preset in
+    win32) if runs_32bit_wine; then options=(-DTOV_RUN_WINDOWS_TESTS=ON); else
+             echo "=== win32: test programs are built but not run: $win32_not_run_reason"
+             options=(-DTOV_RUN_WINDOWS_TESTS=OFF); fi ;;
+    win*) options=(-DTOV_RUN_WINDOWS_TESTS=ON) ;;
+  esac
+  if ! cmake --preset "$preset" "${options[@]}" >"build/$preset.configure.log" 2>&1 && ! { mkdir -p build && cmake --preset "$preset" "${options[@]}" >"build/$preset.configure.log" 2>&1; }; then
     cat "build/$preset.configure.log"; status=1; failed_steps+=("$preset:configure"); continue
   fi
   if ! cmake --build "build/$preset" -j"$jobs" >"build/$preset.build.log" 2>&1; then
@@ -80,6 +97,9 @@ passed=0; failed=0; skipped=0
 for preset in $presets; do
   read -r p f s < <(junit_counts "$preset")
   printf '%-12s %5d passed, %d failed, %d skipped\n' "$preset" "$p" "$f" "$s"
+  if [ -s "build/$preset/not-run-programs.txt" ]; then
+    echo "             not run ($win32_not_run_reason): $(tr '\n' ' ' <"build/$preset/not-run-programs.txt")"
+  fi
   passed=$((passed + p)); failed=$((failed + f)); skipped=$((skipped + s))
 done
 for extra in build/extra-results/*.count; do
