@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Takes the README's screenshots of the setup dialog: on a PC without the ICA Client, after a
-# successful install, and after an install on a PC with the 64-bit ICA Client. Runs the real TovaroCitrixVCClientSetup.exe under Xvfb with Wine's X11
+# Takes the README's screenshots of the setup dialog (on a PC without the ICA Client, after a
+# successful install, and after an install on a PC with the 64-bit ICA Client) and of the device
+# check with a simulated hand-set. Runs the real TovaroCitrixVCClientSetup.exe under Xvfb with Wine's X11
 # graphics driver, in a Wine prefix of its own (build/wineprefix-x11), so the shared headless
 # prefix keeps its null driver. Writes docs/screenshots/*.png.
 #   TOV_BUILD=build/win32   the win32 build folder holding the program (built here if needed);
@@ -9,7 +10,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
-build=${TOV_BUILD:-$root/build/win32}
+build=$(realpath -m "${TOV_BUILD:-$root/build/win32}")
 out=$root/docs/screenshots
 export WINEPREFIX=$root/build/wineprefix-x11
 export WINEDEBUG=-all
@@ -17,7 +18,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 
 if [ -z "${TOV_SCREENSHOTS_IN_XVFB:-}" ]; then
   [ -f "$build/CMakeCache.txt" ] || cmake --preset "$(basename "$build")" -B "$build" >/dev/null
-  cmake --build "$build" --target TovaroCitrixVCClientSetup -j2 >/dev/null
+  cmake --build "$build" --target TovaroCitrixVCClientSetup TovaroCitrixVCDeviceCheckSim -j2 >/dev/null
   # The real driver file when it builds; the setup program only copies it, never loads it.
   cmake --build "$build" --target TovaroCitrixVC -j2 >/dev/null 2>&1 || true
   mkdir -p "$out"
@@ -38,18 +39,36 @@ wine() { "$wine" "$@"; }
 
 # A small helper that clicks a button of a window, as a person would (BM_CLICK), and returns once
 # the click was handled; "close" instead of a button id chooses Close from the system menu and
-# waits until the window is gone.
+# waits until the window is gone; "select ID INDEX" selects a line of a list box as a click does;
+# "sim TEXT" sends the simulation build of the device check one of its commands (WM_COPYDATA).
 helper=$build/screenshots/click.exe
 mkdir -p "$(dirname "$helper")"
 cat >"$build/screenshots/click.c" <<'C'
 #include <windows.h>
+#include <stdio.h>
 #include <stdlib.h>
 int main(int argc, char** argv) {
     HWND window = NULL;
     int i;
-    if (argc != 3) return 2;
+    if (argc < 3) return 2;
     for (i = 0; i < 200 && !(window = FindWindowA(NULL, argv[1])); ++i) Sleep(50);
     if (!window) return 1;
+    if (lstrcmpA(argv[2], "select") == 0 && argc == 5) {
+        HWND list = GetDlgItem(window, atoi(argv[3]));
+        SendMessageA(list, LB_SETCURSEL, (WPARAM)atoi(argv[4]), 0);
+        SendMessageA(window, WM_COMMAND, MAKEWPARAM(atoi(argv[3]), LBN_SELCHANGE), (LPARAM)list);
+        return 0;
+    }
+    if (lstrcmpA(argv[2], "sim") == 0 && argc == 4) {
+        COPYDATASTRUCT copy;
+        copy.dwData = 0x54535631;  /* the device check's simulation command tag */
+        copy.cbData = (DWORD)lstrlenA(argv[3]);
+        copy.lpData = argv[3];
+        LRESULT result = SendMessageA(window, WM_COPYDATA, 0, (LPARAM)&copy);
+        printf("%ld\n", (long)result);
+        return result > 0 ? 0 : 1;
+    }
+    if (argc != 3) return 2;
     if (lstrcmpA(argv[2], "close") == 0) {
         PostMessageA(window, WM_SYSCOMMAND, SC_CLOSE, 0);
         for (i = 0; i < 200 && IsWindow(window); ++i) Sleep(50);
@@ -126,6 +145,21 @@ wine reg add "$modules\\ICA 3.0" /reg:64 /v VirtualDriverEx /d 'Thinwire3.0, Cli
 run_program
 wine "Z:$helper" "$caption" 1013
 shoot "$out/setup-after-install-64bit-client.png"
+close_program
+
+# 4. The device check (its simulation build) with the channel registered for the 64-bit client:
+# a SpeechMike III plugged and selected, its button 3 pressed and released.
+caption="TovaroCitrixVCDeviceCheck (simulated devices)"
+check=$(find "$build/devicecheck" -name TovaroCitrixVCDeviceCheckSim.exe | head -1)
+cp "$check" "$stage/"
+(cd "$stage" && wine "C:\\TovUSB\\TovaroCitrixVCDeviceCheckSim.exe" >/dev/null 2>&1 &)
+mike=$(wine "Z:$helper" "$caption" sim "plug SpeechMikeIII" 2>/dev/null | tr -d '\r') ||
+  { echo "the device check did not take the simulated hand-set" >&2; exit 1; }
+wine "Z:$helper" "$caption" select 1031 0
+# The hand-set's button report: byte 1 bit 0x80 marks it, byte 9 bit 0x01 is hardware button 3.
+wine "Z:$helper" "$caption" sim "report $mike 00 80 00 00 00 00 00 00 00 01" >/dev/null 2>&1 || true
+wine "Z:$helper" "$caption" sim "report $mike 00 80 00 00 00 00 00 00 00 00" >/dev/null 2>&1 || true
+shoot "$out/devicecheck-handset-button.png"
 close_program
 unregister
 wineserver -k >/dev/null 2>&1 || true

@@ -10,6 +10,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
 cd "$root"
 
+mkdir -p build
 presets=${TOV_PRESETS:-"native native-asan native-tsan win32 win64"}
 jobs=${TOV_JOBS:-$(nproc)}
 status=0
@@ -40,7 +41,7 @@ for preset in $presets; do
              options=(-DTOV_RUN_WINDOWS_TESTS=OFF); fi ;;
     win*) options=(-DTOV_RUN_WINDOWS_TESTS=ON) ;;
   esac
-  if ! cmake --preset "$preset" "${options[@]}" >"build/$preset.configure.log" 2>&1 && ! { mkdir -p build && cmake --preset "$preset" "${options[@]}" >"build/$preset.configure.log" 2>&1; }; then
+  if ! cmake --preset "$preset" "${options[@]}" >"build/$preset.configure.log" 2>&1; then
     cat "build/$preset.configure.log"; status=1; failed_steps+=("$preset:configure"); continue
   fi
   if ! cmake --build "build/$preset" -j"$jobs" >"build/$preset.build.log" 2>&1; then
