@@ -62,7 +62,10 @@ function(tov_add_gtest name)
   endif()
   set(properties TIMEOUT ${timeout} ${ARG_PROPERTIES})
   # The discovered cases carry each property as one value (a list would be split on the way).
-  foreach(keyword property IN ZIP_LISTS "ENV;LABELS;RESOURCE_LOCK" "ENVIRONMENT;LABELS;RESOURCE_LOCK")
+  # ZIP_LISTS takes the names of list variables.
+  set(keywords ENV LABELS RESOURCE_LOCK)
+  set(test_properties ENVIRONMENT LABELS RESOURCE_LOCK)
+  foreach(keyword property IN ZIP_LISTS keywords test_properties)
     list(LENGTH ARG_${keyword} n)
     if(n GREATER 1)
       message(FATAL_ERROR "tov_add_gtest(${name}): give ${keyword} one value")

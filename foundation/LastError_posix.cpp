@@ -10,3 +10,7 @@ std::string LastErrorText() {
     const char* text = strerror_r(error, buffer, sizeof(buffer));
     return text ? std::string(text) : std::string();
 }
+
+unsigned long LastErrorCode() { return static_cast<unsigned long>(errno); }
+
+void SetLastErrorCode(unsigned long code) { errno = static_cast<int>(code); }

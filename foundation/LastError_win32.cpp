@@ -10,3 +10,7 @@ std::string LastErrorText() {
                                         sizeof(buffer) - 1, nullptr);
     return std::string(buffer, length);
 }
+
+unsigned long LastErrorCode() { return GetLastError(); }
+
+void SetLastErrorCode(unsigned long code) { SetLastError(code); }

@@ -99,7 +99,8 @@ for preset in $presets; do
   read -r p f s < <(junit_counts "$preset")
   printf '%-12s %5d passed, %d failed, %d skipped\n' "$preset" "$p" "$f" "$s"
   if [ -s "build/$preset/not-run-programs.txt" ]; then
-    echo "             not run ($win32_not_run_reason): $(tr '\n' ' ' <"build/$preset/not-run-programs.txt")"
+    echo "             built, not run: $(tr '\n' ' ' <"build/$preset/not-run-programs.txt")"
+    echo "             because $win32_not_run_reason"
   fi
   passed=$((passed + p)); failed=$((failed + f)); skipped=$((skipped + s))
 done

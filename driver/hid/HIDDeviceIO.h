@@ -12,6 +12,14 @@
 // Threads: Open, Close and Write run on the device owner's thread, Read on the reader thread, and
 // WakeReader on the thread that stops the reader. The owner changes the handles only while no
 // reader runs.
+// Thrown by CHIDDeviceIO::Read when waiting for the read failed: the text and the system's error
+// of the failed wait, kept as a number because the C++ runtime may reset the thread's last error
+// while the exception travels to the reader's handler.
+struct HIDReadFailure {
+    std::string text;
+    unsigned long error;
+};
+
 class CHIDDeviceIO {
 public:
     virtual ~CHIDDeviceIO() = default;
@@ -33,6 +41,6 @@ public:
     // Waits for one input report and reads it into report, which holds the report's length in
     // zeros; a shorter report leaves the rest zero. False for no report: nothing open, stop asked,
     // or the read failed (the interface went away). When the wait itself fails, throws
-    // "WaitForSingleObject: Unknwon error" with the wait's error as the system's last error.
+    // HIDReadFailure: "WaitForSingleObject: Unknwon error" and the wait's error.
     virtual bool Read(std::vector<char>& report, const std::atomic<bool>& stopRequested) = 0;
 };

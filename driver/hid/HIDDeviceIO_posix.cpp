@@ -91,7 +91,7 @@ bool CHIDDeviceIOPosix::Read(std::vector<char>& report, const std::atomic<bool>&
             ready = poll(waits, 2, -1);
         } while (ready < 0 && errno == EINTR);
         if (stopRequested) return false;
-        if (ready < 0) throw std::string("WaitForSingleObject: Unknwon error");
+        if (ready < 0) throw HIDReadFailure{"WaitForSingleObject: Unknwon error", static_cast<unsigned long>(errno)};
         if (waits[1].revents != 0) return false;
         // Message boundaries are kept (SOCK_SEQPACKET): one receive is one report. A short report
         // leaves the remaining bytes zero; an error or the end of the stream (the interface went

@@ -97,10 +97,9 @@ bool CHIDDeviceIOWin32::Read(std::vector<char>& report, const std::atomic<bool>&
         }
         return true;
     }
-    // The wait itself failed. Its error is what the reader's message box reports, so the calls
-    // that finish the read (which set errors of their own) must not replace it.
+    // The wait itself failed. Its error is what the reader's message box reports, so it is taken
+    // before the calls that finish the read (which set errors of their own).
     const DWORD error = GetLastError();
     CancelRead();
-    SetLastError(error);
-    throw std::string("WaitForSingleObject: Unknwon error");
+    throw HIDReadFailure{"WaitForSingleObject: Unknwon error", error};
 }

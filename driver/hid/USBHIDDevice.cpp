@@ -91,6 +91,11 @@ void CUSBDeviceThread::Run(int) {
             if (!impl->ReadReport(report)) break;
             impl->owner->OnReport(report);
         }
+    } catch (const HIDReadFailure& failure) {
+        // The thrown text itself is not shown; the box carries the failed wait's system error.
+        SetLastErrorCode(failure.error);
+        ShowMessageBox(FormatString("Reading from USB deviced failed: %s", LastErrorText().c_str()), "USBHIDManager",
+                       kMessageBoxOk | kMessageBoxIconError);
     } catch (...) {
         // The thrown text itself is not shown; the box carries the system's last error.
         ShowMessageBox(FormatString("Reading from USB deviced failed: %s", LastErrorText().c_str()), "USBHIDManager",

@@ -121,17 +121,17 @@ TEST_F(WineHidTest, AFailedWaitKeepsItsOwnError) {
     std::vector<char> report(keyboard->inputReportByteLength, 0);
     std::atomic<bool> stop(false);
     std::string thrown;
-    DWORD error = 0;
+    unsigned long error = 0;
     try {
         io.Read(report, stop);
-    } catch (const std::string& text) {
-        error = GetLastError();
-        thrown = text;
+    } catch (const HIDReadFailure& failure) {
+        error = failure.error;
+        thrown = failure.text;
     }
     io.readEvent = io.overlapped.hEvent;
     io.Close();
     EXPECT_EQ(thrown, "WaitForSingleObject: Unknwon error");
-    EXPECT_EQ(error, static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_EQ(error, static_cast<unsigned long>(ERROR_INVALID_HANDLE));
 }
 
 }  // namespace
