@@ -2,31 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include "ProcessWindow.h"
+
 namespace devicechecktest {
 
 namespace {
 
 constexpr ULONG_PTR kSimulationCommandTag = 0x54535631;
 constexpr int kDeviceListId = 1031, kLEDListId = 1034;
-
-struct WindowSearch {
-    DWORD processId;
-    std::string caption;
-    HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM data) {
-    WindowSearch* search = reinterpret_cast<WindowSearch*>(data);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char caption[256] = {};
-    GetWindowTextA(window, caption, sizeof caption);
-    if (owner == search->processId && search->caption == caption) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
 
 // The last reply to an "output" command (test thread only).
 std::vector<unsigned char> lastReply;
@@ -73,9 +56,7 @@ DeviceCheckProgram::DeviceCheckProgram(const std::string& builtProgram, const st
     }
     WaitForInputIdle(process.hProcess, kWaitMs);
     WaitUntil([&] {
-        WindowSearch search{process.dwProcessId, caption, nullptr};
-        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-        dialog = search.found;
+        dialog = testsupport::FindProcessWindow(process.dwProcessId, caption);
         return dialog != nullptr || WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0;
     });
     EXPECT_TRUE(dialog != nullptr) << "the dialog \"" << caption << "\" did not appear";

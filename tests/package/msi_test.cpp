@@ -26,27 +26,6 @@ std::string HostPath(std::string path) {
     return path;
 }
 
-bool GetString(REGSAM view, const std::string& key, const char* value, std::string& text) {
-    char buffer[4096];
-    DWORD length = sizeof buffer;
-    HKEY handle;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS)
-        return false;
-    DWORD type = 0;
-    const LONG status = RegQueryValueExA(handle, value, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &length);
-    RegCloseKey(handle);
-    if (status != ERROR_SUCCESS || type != REG_SZ || length == 0) return false;
-    text.assign(buffer, strnlen(buffer, length));
-    return true;
-}
-
-bool KeyExists(REGSAM view, const char* key) {
-    HKEY handle;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ | view, &handle) != ERROR_SUCCESS) return false;
-    RegCloseKey(handle);
-    return true;
-}
-
 // Programs and Features entries named "TovUSB": {key name, DisplayVersion, Publisher}.
 struct ProductEntry {
     std::string key, version, publisher;

@@ -2,32 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "ProcessWindow.h"
 #include "setup_sandbox.h"
 
 namespace setuptest {
-
-namespace {
-
-struct WindowSearch {
-    DWORD processId;
-    const char* caption;
-    HWND found;
-};
-
-BOOL CALLBACK MatchWindow(HWND window, LPARAM data) {
-    WindowSearch* search = reinterpret_cast<WindowSearch*>(data);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char caption[256] = {};
-    GetWindowTextA(window, caption, sizeof caption);
-    if (owner == search->processId && std::string(caption) == search->caption) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-}  // namespace
 
 std::string CopyProgramTo(const std::string& programFolder) {
     const std::string exe = programFolder + "TovaroCitrixVCClientSetup.exe";
@@ -72,9 +50,7 @@ SetupProgram::~SetupProgram() {
 
 HWND SetupProgram::WaitForWindow(const char* caption) const {
     for (DWORD waited = 0; waited < kWaitMs; waited += 20) {
-        WindowSearch search{process.dwProcessId, caption, nullptr};
-        EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found) return search.found;
+        if (HWND found = testsupport::FindProcessWindow(process.dwProcessId, caption)) return found;
         if (WaitForSingleObject(process.hProcess, 20) == WAIT_OBJECT_0) return nullptr;
     }
     return nullptr;

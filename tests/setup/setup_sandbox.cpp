@@ -41,9 +41,16 @@ void SetString(REGSAM view, const char* key, const char* value, const std::strin
     RegCloseKey(handle);
 }
 
-bool GetString(REGSAM view, const char* key, const char* value, std::string& text) {
+void PutWord(std::string& bytes, size_t at, uint16_t value) {
+    bytes[at] = static_cast<char>(value & 0xFF);
+    bytes[at + 1] = static_cast<char>(value >> 8);
+}
+
+}  // namespace
+
+bool GetString(REGSAM view, const std::string& key, const char* value, std::string& text) {
     HKEY handle;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ | view, &handle) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS) return false;
     char buffer[4096];
     DWORD length = sizeof buffer;
     const LONG result = RegGetValueA(handle, nullptr, value, RRF_RT_REG_SZ, nullptr, buffer, &length);
@@ -53,19 +60,12 @@ bool GetString(REGSAM view, const char* key, const char* value, std::string& tex
     return true;
 }
 
-bool KeyExists(REGSAM view, const char* key) {
+bool KeyExists(REGSAM view, const std::string& key) {
     HKEY handle;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key, 0, KEY_READ | view, &handle) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS) return false;
     RegCloseKey(handle);
     return true;
 }
-
-void PutWord(std::string& bytes, size_t at, uint16_t value) {
-    bytes[at] = static_cast<char>(value & 0xFF);
-    bytes[at + 1] = static_cast<char>(value >> 8);
-}
-
-}  // namespace
 
 std::string DllImage(uint16_t machine, const std::string& marker) {
     std::string bytes(0x40 + 4 + 20 + 2, '\0');

@@ -18,6 +18,11 @@ constexpr const char* kModuleKey = "SOFTWARE\\Citrix\\ICA Client\\Engine\\Config
 constexpr const char* kListKey = "SOFTWARE\\Citrix\\ICA Client\\Engine\\Configuration\\Advanced\\Modules\\ICA 3.0";
 constexpr uint16_t kMachineI386 = 0x014C, kMachineX64 = 0x8664;
 
+// A string value of a key under HKEY_LOCAL_MACHINE in the registry view (KEY_WOW64_32KEY or
+// KEY_WOW64_64KEY); false when the key or a string value is missing.
+bool GetString(REGSAM view, const std::string& key, const char* value, std::string& text);
+bool KeyExists(REGSAM view, const std::string& key);
+
 // The first bytes of a PE DLL for `machine` (DOS header, "PE\0\0", file header with the DLL flag,
 // the optional header's format word), followed by `marker` so copies can be told apart.
 std::string DllImage(uint16_t machine, const std::string& marker);

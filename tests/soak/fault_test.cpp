@@ -212,16 +212,19 @@ TEST_F(Faults, DeviceClosedDuringABurstSendsNothingAfterTheReply) {
     EXPECT_GE(IndexOf(sent, 21, kDevice), 0);
     EXPECT_LT(IndexOf(sent, 21, kDevice), reply);
     for (size_t i = static_cast<size_t>(reply); i < sent.size(); ++i) EXPECT_NE(sent[i].code, 21u) << "block " << i;
-    // Every report the bus delivered before the close was read and reported; there may be one
-    // the reader had not taken yet when it stopped.
+    // The bus delivers a report to the open handle, which keeps it until the reader takes it, so
+    // reports delivered shortly before the close may never be read. The events are exactly those
+    // of the reports read, in order: those of a prefix of the delivered reports that holds at least
+    // the press seen above (CompareEvents also refuses events that no report explains).
     const std::vector<std::vector<uint8_t>> delivered = Delivered(id);
     const std::vector<ButtonChange> events = EventsOf(sent, kDevice);
-    EXPECT_GT(events.size(), 0u);
+    ASSERT_GT(events.size(), 0u);
     std::string difference = CompareEvents(Mike(), 0, delivered, events);
-    if (!difference.empty() && !delivered.empty()) {
-        difference = CompareEvents(Mike(), 0, {delivered.begin(), delivered.end() - 1}, events);
+    for (size_t read = delivered.size(); !difference.empty() && read > 1; --read) {
+        const std::vector<std::vector<uint8_t>> prefix(delivered.begin(), delivered.begin() + (read - 1));
+        if (CompareEvents(Mike(), 0, prefix, events).empty()) difference.clear();
     }
-    EXPECT_EQ(difference, "");
+    EXPECT_EQ(difference, "") << delivered.size() << " reports delivered, " << events.size() << " events";
 }
 
 // Deleted while its reader is delivering, several times over: no event after the delete's reply,
