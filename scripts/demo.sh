@@ -3,7 +3,8 @@
 # TovaroCitrixVCSim.dll, under Wine and plays the session script tools/demo_session/demo.tovs: two
 # devices plugged, the manager and a device opened by the server, buttons, LEDs, a device arriving
 # and one leaving, and the driver's trace log at the end.
-#   TOV_DEMO_PRESET=win32|win64|native  the build to run (default win32, the shipping architecture)
+#   TOV_DEMO_PRESET=win32|win64|native  the build to run (default win32, the shipping architecture;
+#                                      win64 on hosts that cannot execute 32-bit x86 code)
 #   TOV_DEMO_SCRIPT=FILE               another session script (format: README, "Session scripts")
 #   TOV_DEMO_BUILD_DIR=DIR             the build folder (default build/<preset>)
 set -euo pipefail
@@ -11,7 +12,15 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(dirname "$here")
 cd "$root"
 
-preset=${TOV_DEMO_PRESET:-win32}
+# The shipping architecture is 32-bit. Wine runs a 32-bit program in a 32-bit Linux process, which a
+# host whose kernel has no IA-32 emulation cannot start: there the demo runs the 64-bit build.
+default_preset=win32
+if [ -e /proc/sys/fs/binfmt_misc/qemu-i386 ] || ! /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  default_preset=win64
+  [ -n "${TOV_DEMO_PRESET:-}" ] ||
+    echo "demo: this host cannot execute 32-bit x86 code; running the 64-bit build of the driver"
+fi
+preset=${TOV_DEMO_PRESET:-$default_preset}
 script=${TOV_DEMO_SCRIPT:-tools/demo_session/demo.tovs}
 builddir=${TOV_DEMO_BUILD_DIR:-build/$preset}
 jobs=${TOV_JOBS:-$(nproc)}
