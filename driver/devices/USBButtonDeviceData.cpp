@@ -39,6 +39,7 @@ void CUSBButtonDeviceData::OnReport(std::vector<char>& report) {
     std::vector<int32_t> current;
     std::vector<int32_t> released;
     std::vector<int32_t> newlyPressed;
+    std::vector<int32_t> previous;
     bool raiseEvents = false;
     {
         CCriticalSectionLocker locker(lock);
@@ -52,15 +53,23 @@ void CUSBButtonDeviceData::OnReport(std::vector<char>& report) {
             if (!Contains(current, code)) released.push_back(code);
         }
         raiseEvents = buttonEventsEnabled;
+        // The new state is stored before the events are raised, so whoever has seen an event
+        // (an assignment copying this device's pressed buttons, say) also sees the state after it.
+        previous.swap(pressedButtons);
+        pressedButtons = current;
     }
     // The hooks run without the lock (see the class comment). An exception from a hook leaves
-    // pressedButtons as it was.
+    // pressedButtons as it was: only this reader thread writes them between reports.
     if (raiseEvents) {
-        for (int32_t code : released) owner->OnButtonPressed(MapHardwareButton(code), 0);
-        for (int32_t code : newlyPressed) owner->OnButtonPressed(MapHardwareButton(code), 1);
+        try {
+            for (int32_t code : released) owner->OnButtonPressed(MapHardwareButton(code), 0);
+            for (int32_t code : newlyPressed) owner->OnButtonPressed(MapHardwareButton(code), 1);
+        } catch (...) {
+            CCriticalSectionLocker locker(lock);
+            pressedButtons = previous;
+            throw;
+        }
     }
-    CCriticalSectionLocker locker(lock);
-    pressedButtons = current;
 }
 
 void CUSBButtonDeviceData::Init(const USBButtonDeviceDescriptor& newDescriptor) {

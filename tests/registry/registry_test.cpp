@@ -21,7 +21,8 @@ protected:
         RegDeleteTreeA(HKEY_CURRENT_USER, base.c_str());
         const std::string parent = "Software\\TovUSBTests\\" + std::to_string(GetCurrentProcessId());
         RegDeleteKeyA(HKEY_CURRENT_USER, parent.c_str());  // only when empty
-        RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\TovUSBTests");
+        // "Software\TovUSBTests" stays: the test cases run in processes of their own at the same
+        // time, and deleting it while another creates its key below would make that creation fail.
     }
 
     CRegistry At(const std::string& subKey, const std::string& value) const {
