@@ -24,6 +24,10 @@ void AddLine(std::string& text, const std::string& line) {
 }  // namespace
 
 bool IsRegistered(const ClientRegistration& client) {
+    return client.moduleKey || client.listEntry || client.driverPresent;
+}
+
+bool IsCompletelyRegistered(const ClientRegistration& client) {
     return client.moduleKey && client.listEntry && client.driverPresent && client.driverMachineType;
 }
 
@@ -35,7 +39,9 @@ std::vector<std::string> RegistrationLines(const std::vector<ClientRegistration>
     }
     for (const ClientRegistration& client : clients) {
         lines.push_back(client.client + " in " + client.folder + ": " +
-                        (IsRegistered(client) ? "channel TovUSB registered" : "channel TovUSB NOT registered"));
+                        (IsCompletelyRegistered(client) ? "channel TovUSB registered"
+                         : IsRegistered(client)         ? "channel TovUSB partly registered"
+                                                        : "channel TovUSB NOT registered"));
         lines.push_back(std::string("  module key TovUSB: ") + Present(client.moduleKey));
         lines.push_back(std::string("  VirtualDriverEx entry TovUSB: ") + Present(client.listEntry));
         std::string driver = "  driver " + client.driverPath + ": ";

@@ -23,10 +23,14 @@ struct ClientRegistration {
     std::string machineType;         // the client's machine type, e.g. "32-bit (i386)"
 };
 
-// One line per fact, the client's own line first; "No ICA Client is installed" for an empty list.
+// One line per fact, the client's own line first ("registered", "partly registered" or "NOT
+// registered"); "No ICA Client is installed" for an empty list.
 std::vector<std::string> RegistrationLines(const std::vector<ClientRegistration>& clients);
-// True when everything the ICA Client needs to load the channel is in place.
+// True when any piece of the channel is there (module key, list entry, driver file), as the
+// setup program counts it: its Uninstall removes what is left.
 bool IsRegistered(const ClientRegistration& client);
+// True when everything the ICA Client needs to load the channel is in place.
+bool IsCompletelyRegistered(const ClientRegistration& client);
 
 // "Philips SpeechMike III (vendor 0x0911, product 0x0C1C, usage 9)".
 std::string DeviceLine(const USBButtonDeviceDescriptor& device);

@@ -1,16 +1,36 @@
 #include "ChannelInstaller.h"
 
 #include "DiskFile.h"
+#include "DriverFile.h"
 #include "InstallerNames.h"
 #include "LabelledLog.h"
 #include "LogText.h"
 #include "PeImage.h"
 #include "ProgramFolder.h"
 #include "Registry.h"
+#include "RegistryValueType.h"
 #include "VirtualDriverList.h"
 #include "WindowsBitness.h"
 
 using namespace installer;
+
+// The state of one client before the install changed it, and what it changed.
+struct CChannelInstaller::ClientChanges {
+    ClientBitness client = ClientBitness::k32;
+    bool perClient = false;  // lines carry the client's name
+
+    bool moduleWritten = false;  // "DriverNameWin32" was written
+    bool moduleKeyExisted = false;
+    bool moduleValueExisted = false;
+    std::string moduleValueBefore;
+
+    bool listWritten = false;  // "VirtualDriverEx" was written
+    std::string listBefore;
+
+    std::string target;       // the driver file in the client's folder
+    std::string movedAside;   // the file that was there before, renamed aside; "" when none
+    bool copied = false;      // the new file was copied in
+};
 
 namespace {
 
@@ -22,28 +42,41 @@ CFileName WindowsPath(const std::string& text) { return CFileName(text, FileName
 
 std::string ClientLabel(ClientBitness client) { return std::string(Traits(client).name) + " client: "; }
 
-// Reads the client's virtual driver list, lets `edit` add or remove the channel's entry and writes
-// the list back when `edit` changed it, logging each step. False after the first failure (already
-// logged), so the procedure stops there.
-bool EditVirtualDriverList(ClientBitness client, CInstallerLogInterface& log,
-                           bool (*edit)(std::string&, const std::string&)) {
-    CRegistry driverList = MachineValue(client, kVirtualDriverListKey, kVirtualDriverListValue);
-    std::string list;
+// The log as one client's lines are written: with the client's name in front on a PC that has
+// more than one client, unchanged otherwise.
+class CClientLog : public CInstallerLogInterface {
+public:
+    CClientLog(CInstallerLogInterface& log, ClientBitness client, bool perClient)
+        : labelled(log, perClient ? ClientLabel(client) : std::string()) {}
+    void AddLogLine(const std::string& text) override { labelled.AddLogLine(text); }
+    void Refresh() override { labelled.Refresh(); }
+
+private:
+    CLabelledLog labelled;
+};
+
+std::string ReadFailed(const CRegistry& value) {
+    return FormatLogText("ERROR: Could not read value %s in registry key %s", value.GetValueName().c_str(),
+                         value.GetKeyPath().c_str());
+}
+
+std::string WriteFailed(const CRegistry& value) {
+    return FormatLogText("ERROR: Could not write value %s in registry key %s", value.GetValueName().c_str(),
+                         value.GetKeyPath().c_str());
+}
+
+std::string Wrote(const CRegistry& value, const std::string& list) {
+    return FormatLogText("Successfully wrote %s to value %s in registry key %s", list.c_str(),
+                         value.GetValueName().c_str(), value.GetKeyPath().c_str());
+}
+
+// Reads the client's virtual driver list and logs it. False (logged) when it cannot be read.
+bool ReadVirtualDriverList(const CRegistry& driverList, std::string& list, CInstallerLogInterface& log) {
     if (!driverList.ReadString(list)) {
-        log.AddLogLine(FormatLogText("ERROR: Could not read value %s in registry key %s",
-                                     driverList.GetValueName().c_str(), driverList.GetKeyPath().c_str()));
+        log.AddLogLine(ReadFailed(driverList));
         return false;
     }
     log.AddLogLine(FormatLogText("Sucessfully read %s from value %s in registry key %s", list.c_str(),
-                                 driverList.GetValueName().c_str(), driverList.GetKeyPath().c_str()));
-
-    if (!edit(list, kChannelName)) return true;
-    if (!driverList.WriteString(list)) {
-        log.AddLogLine(FormatLogText("ERROR: Could not write value %s in registry key %s",
-                                     driverList.GetValueName().c_str(), driverList.GetKeyPath().c_str()));
-        return false;
-    }
-    log.AddLogLine(FormatLogText("Successfully wrote %s to value %s in registry key %s", list.c_str(),
                                  driverList.GetValueName().c_str(), driverList.GetKeyPath().c_str()));
     return true;
 }
@@ -63,6 +96,10 @@ std::string CChannelInstaller::GetICAClientFolder(ClientBitness client) const {
     if (client == ClientBitness::k64 && !Is64BitWindows()) return std::string();
     std::string folder;
     if (!MachineValue(client, kICAClientKey, kInstallFolderValue).ReadString(folder)) return std::string();
+    uint32_t type = kRegString;
+    if (QueryMachineValueType(Traits(client).view, kICAClientKey, kInstallFolderValue, type) &&
+        type == kRegExpandString)
+        folder = ExpandEnvironmentReferences(folder);
     return folder;
 }
 
@@ -70,10 +107,32 @@ bool CChannelInstaller::IsICAClientInstalled(ClientBitness client) const {
     return !GetICAClientFolder(client).empty();
 }
 
-bool CChannelInstaller::IsChannelInstalled(ClientBitness client) const {
+bool CChannelInstaller::IsClientFolderPresent(ClientBitness client) const {
+    return FolderExists(GetICAClientFolder(client));
+}
+
+bool CChannelInstaller::IsModuleKeyPresent(ClientBitness client) const {
     if (client == ClientBitness::k64 && !Is64BitWindows()) return false;
     std::string driverName;
     return MachineValue(client, kChannelModuleKey, kDriverNameValue).ReadString(driverName);
+}
+
+bool CChannelInstaller::IsListEntryPresent(ClientBitness client) const {
+    if (client == ClientBitness::k64 && !Is64BitWindows()) return false;
+    std::string list;
+    return MachineValue(client, kVirtualDriverListKey, kVirtualDriverListValue).ReadString(list) &&
+           FindInList(list, kChannelName) != std::string::npos;
+}
+
+bool CChannelInstaller::IsDriverFilePresent(ClientBitness client) const {
+    const std::string target = GetDriverTargetPath(client);
+    return !target.empty() && CDiskFile(WindowsPath(target)).Exists();
+}
+
+bool CChannelInstaller::IsChannelInstalled(ClientBitness client) const {
+    if (client == ClientBitness::k64 && !Is64BitWindows()) return false;
+    return MachineKeyExists(Traits(client).view, kChannelModuleKey) || IsListEntryPresent(client) ||
+           IsDriverFilePresent(client);
 }
 
 std::string CChannelInstaller::GetDriverSourcePath(ClientBitness client) const {
@@ -108,7 +167,7 @@ bool CChannelInstaller::Is64BitClientPresent() const { return IsICAClientInstall
 std::vector<CChannelInstaller::ClientBitness> CChannelInstaller::ClientsFound() const {
     std::vector<ClientBitness> clients;
     for (ClientBitness client : {ClientBitness::k32, ClientBitness::k64})
-        if (IsICAClientInstalled(client)) clients.push_back(client);
+        if (IsICAClientInstalled(client) && IsClientFolderPresent(client)) clients.push_back(client);
     return clients;
 }
 
@@ -148,6 +207,11 @@ void CChannelInstaller::ReportState(CInstallerLogInterface& log) const {
                                              : "Citrix virtual channel is not installed for the %s Citrix client",
                                          name.c_str()));
         }
+        if (!folder.empty() && !IsClientFolderPresent(client)) {
+            CClientLog(log, client, perClient)
+                .AddLogLine(FormatLogText("Citrix client is registered but its folder %s does not exist", folder.c_str()));
+            continue;
+        }
         if (!DriverSourceExists(client)) {
             std::string source;
             try {
@@ -162,93 +226,283 @@ void CChannelInstaller::ReportState(CInstallerLogInterface& log) const {
     }
 }
 
-bool CChannelInstaller::OnInstall(CInstallerLogInterface& log) const {
-    if (!Is64BitClientPresent()) return InstallFor(ClientBitness::k32, log);
-    bool allDone = true;
-    for (ClientBitness client : ClientsFound()) {
-        CLabelledLog labelled(log, ClientLabel(client));
-        allDone = InstallFor(client, labelled) && allDone;
+void CChannelInstaller::ReportMissingFolders(CInstallerLogInterface& log) const {
+    const bool perClient = Is64BitClientPresent();
+    for (ClientBitness client : {ClientBitness::k32, ClientBitness::k64}) {
+        const std::string folder = GetICAClientFolder(client);
+        if (folder.empty() || IsClientFolderPresent(client)) continue;
+        CClientLog(log, client, perClient)
+            .AddLogLine(FormatLogText("Citrix client is registered but its folder %s does not exist; it is skipped",
+                                      folder.c_str()));
     }
-    return allDone;
 }
 
-bool CChannelInstaller::OnUninstall(CInstallerLogInterface& log) const {
-    if (!Is64BitClientPresent()) return UninstallFor(ClientBitness::k32, log);
-    const std::vector<ClientBitness> clients = ClientsFound();
-    bool allDone = true;
-    for (ClientBitness client : clients) {
-        CLabelledLog labelled(log, ClientLabel(client));
-        // With two clients the channel may be registered with one of them only; the other one
-        // has nothing to remove, which is not a failure.
-        if (clients.size() > 1 && !IsChannelInstalled(client)) {
-            labelled.AddLogLine("Citrix virtual channel is not installed, nothing to remove");
-            continue;
-        }
-        allDone = UninstallFor(client, labelled) && allDone;
-    }
-    return allDone;
+bool CChannelInstaller::CheckListType(ClientBitness client, CInstallerLogInterface& log) const {
+    // Only a REG_SZ list can be edited as text: a REG_MULTI_SZ list read as a string ends at its
+    // first entry, and writing it back as REG_SZ would lose the others' drivers.
+    uint32_t type = kRegString;
+    if (!QueryMachineValueType(Traits(client).view, kVirtualDriverListKey, kVirtualDriverListValue, type) ||
+        type == kRegString)
+        return true;
+    log.AddLogLine(FormatLogText("ERROR: Value %s in registry key %s is of type %s, not REG_SZ; nothing was changed",
+                                 kVirtualDriverListValue, kVirtualDriverListKey, RegistryTypeName(type).c_str()));
+    return false;
 }
 
-bool CChannelInstaller::InstallFor(ClientBitness client, CInstallerLogInterface& log) const {
-    if (!IsICAClientInstalled(client)) {
-        log.AddLogLine("ERROR: Citrix client is not installed");
-        return false;
-    }
+bool CChannelInstaller::CheckBeforeInstall(ClientBitness client, CInstallerLogInterface& log) const {
     if (!DriverSourceExists(client)) {
         log.AddLogLine("Error: Citrix client DLL does not exist");
         return false;
     }
     const std::string source = GetDriverSourcePath(client);
     // The client loads only a driver of its own machine type; a wrong file copied in would be
-    // registered but never load. Checked before anything is changed.
+    // registered but never load.
     if (!IsDllForMachine(source, Traits(client).machine)) {
         log.AddLogLine(FormatLogText("ERROR: %s is not a %s DLL", source.c_str(), Traits(client).machineText));
         return false;
     }
+    return CheckListType(client, log);
+}
+
+bool CChannelInstaller::CheckSeparateFolders(const std::vector<ClientBitness>& clients,
+                                             CInstallerLogInterface& log) const {
+    if (clients.size() < 2) return true;
+    const std::string folder = GetICAClientFolder(clients[0]);
+    if (!IsSameFolder(folder, GetICAClientFolder(clients[1]))) return true;
+    // One file cannot be both clients' driver: each install would overwrite the other's.
+    log.AddLogLine(FormatLogText(
+        "ERROR: The 32-bit and the 64-bit Citrix client both name the folder %s; nothing was installed",
+        folder.c_str()));
+    return false;
+}
+
+bool CChannelInstaller::OnInstall(CInstallerLogInterface& log) const {
+    const bool perClient = Is64BitClientPresent();
+    ReportMissingFolders(log);
+    const std::vector<ClientBitness> clients = ClientsFound();
+    if (clients.empty()) {
+        CClientLog(log, ClientBitness::k32, false).AddLogLine("ERROR: Citrix client is not installed");
+        return false;
+    }
+
+    // Everything that can be known in advance is checked for every client before anything changes.
+    bool ready = true;
+    for (ClientBitness client : clients) {
+        CClientLog clientLog(log, client, perClient);
+        ready = CheckBeforeInstall(client, clientLog) && ready;
+    }
+    if (!ready || !CheckSeparateFolders(clients, log)) return false;
+
+    std::vector<ClientChanges> changes;
+    for (ClientBitness client : clients) {
+        DeleteMovedAsideFiles(GetICAClientFolder(client));
+        changes.emplace_back();
+        changes.back().client = client;
+        changes.back().perClient = perClient;
+        CClientLog clientLog(log, client, perClient);
+        if (!InstallFor(client, clientLog, changes.back())) {
+            // Put back every client's state as it was before this install, the last change first.
+            for (auto undo = changes.rbegin(); undo != changes.rend(); ++undo) PutBack(*undo, log);
+            log.AddLogLine("ERROR: Citrix client installation failed; what it had changed was put back");
+            log.Refresh();
+            return false;
+        }
+    }
+    for (const ClientChanges& done : changes) FinishInstall(done, log);
+    return true;
+}
+
+bool CChannelInstaller::InstallFor(ClientBitness client, CInstallerLogInterface& log, ClientChanges& changes) const {
+    const std::string source = GetDriverSourcePath(client);
 
     CRegistry module = MachineValue(client, kChannelModuleKey, kDriverNameValue);
+    changes.moduleKeyExisted = MachineKeyExists(Traits(client).view, kChannelModuleKey);
+    changes.moduleValueExisted = changes.moduleKeyExisted && module.ReadString(changes.moduleValueBefore);
     if (!module.WriteString(kDriverFileName)) {
+        // A failed write may still have created the key: the put-back deletes it again.
+        changes.moduleWritten = true;
         log.AddLogLine(FormatLogText("ERROR: Could not write to value %s in registry key %s",
                                      module.GetValueName().c_str(), module.GetKeyPath().c_str()));
         return false;
     }
+    changes.moduleWritten = true;
     log.AddLogLine(FormatLogText("Successfully added %s to registry value %s", kDriverFileName,
                                  module.GetKeyPath().c_str()));
 
-    if (!EditVirtualDriverList(client, log, AddToList)) return false;
+    CRegistry driverList = MachineValue(client, kVirtualDriverListKey, kVirtualDriverListValue);
+    std::string list;
+    if (!ReadVirtualDriverList(driverList, list, log)) return false;
+    const std::string listBefore = list;
+    if (AddToList(list, kChannelName)) {
+        changes.listBefore = listBefore;
+        changes.listWritten = true;
+        if (!driverList.WriteString(list)) {
+            log.AddLogLine(WriteFailed(driverList));
+            return false;
+        }
+        log.AddLogLine(Wrote(driverList, list));
+    }
 
-    const std::string target = GetDriverTargetPath(client);
-    if (!CDiskFile(WindowsPath(source)).CopyTo(WindowsPath(target), false, true)) {
-        log.AddLogLine(FormatLogText("ERROR: Could not copy %s to %s", source.c_str(), target.c_str()));
+    // The file there before is renamed aside rather than deleted: a loaded driver can only be
+    // renamed, and a failure later on can move it back.
+    changes.target = GetDriverTargetPath(client);
+    CDiskFile sourceFile(WindowsPath(source));
+    if (CDiskFile(WindowsPath(changes.target)).Exists()) {
+        changes.movedAside = MoveAside(changes.target);
+        if (changes.movedAside.empty()) {
+            log.AddLogLine(FormatLogText("ERROR: Could not copy %s to %s", source.c_str(), changes.target.c_str()));
+            return false;
+        }
+    }
+    if (!sourceFile.CopyTo(WindowsPath(changes.target), false, false)) {
+        log.AddLogLine(FormatLogText("ERROR: Could not copy %s to %s", source.c_str(), changes.target.c_str()));
         return false;
     }
-    log.AddLogLine(FormatLogText("Successfully copied %s to %s", source.c_str(), target.c_str()));
-    log.AddLogLine("Citrix client installation finished successfully\r\n");
-    log.Refresh();
+    changes.copied = true;
+    log.AddLogLine(FormatLogText("Successfully copied %s to %s", source.c_str(), changes.target.c_str()));
     return true;
 }
 
-bool CChannelInstaller::UninstallFor(ClientBitness client, CInstallerLogInterface& log) const {
-    if (!IsICAClientInstalled(client)) {
-        log.AddLogLine("ERROR: Citrix client is not installed");
+void CChannelInstaller::FinishInstall(const ClientChanges& changes, CInstallerLogInterface& log) const {
+    CClientLog clientLog(log, changes.client, changes.perClient);
+    if (!changes.movedAside.empty() && !DeleteDriverFile(changes.movedAside)) {
+        // Still loaded by a running ICA Client: new sessions load the new file already.
+        const bool marked = DeleteAtRestart(changes.movedAside);
+        clientLog.AddLogLine(FormatLogText(
+            marked ? "%s is in use; it was renamed to %s and is deleted at the next restart. A restart (or the end "
+                     "of the running Citrix sessions) completes the replacement"
+                   : "%s is in use; it was renamed to %s, which the next install or uninstall deletes. A restart (or "
+                     "the end of the running Citrix sessions) completes the replacement",
+            changes.target.c_str(), changes.movedAside.c_str()));
+    }
+    clientLog.AddLogLine("Citrix client installation finished successfully\r\n");
+    clientLog.Refresh();
+}
+
+void CChannelInstaller::PutBack(const ClientChanges& changes, CInstallerLogInterface& log) const {
+    CClientLog clientLog(log, changes.client, changes.perClient);
+    if (changes.copied || !changes.movedAside.empty()) {
+        // The new copy was not loaded by anyone yet, so it can be deleted.
+        if (changes.copied && !DeleteDriverFile(changes.target))
+            clientLog.AddLogLine(FormatLogText("ERROR: Could not delete %s", changes.target.c_str()));
+        else if (!changes.movedAside.empty() && !MoveBack(changes.movedAside, changes.target))
+            clientLog.AddLogLine(FormatLogText("ERROR: Could not move %s back to %s", changes.movedAside.c_str(),
+                                               changes.target.c_str()));
+        else
+            clientLog.AddLogLine(FormatLogText(changes.movedAside.empty() ? "Put back: deleted %s"
+                                                                          : "Put back: the previous %s",
+                                               changes.target.c_str()));
+    }
+    if (changes.listWritten) {
+        CRegistry driverList = MachineValue(changes.client, kVirtualDriverListKey, kVirtualDriverListValue);
+        if (!driverList.WriteString(changes.listBefore))
+            clientLog.AddLogLine(WriteFailed(driverList));
+        else
+            clientLog.AddLogLine("Put back: " + Wrote(driverList, changes.listBefore));
+    }
+    if (changes.moduleWritten) {
+        CRegistry module = MachineValue(changes.client, kChannelModuleKey, kDriverNameValue);
+        bool done;
+        if (!changes.moduleKeyExisted)
+            done = module.DeleteKey();
+        else if (changes.moduleValueExisted)
+            done = module.WriteString(changes.moduleValueBefore);
+        else
+            done = module.DeleteValue();
+        if (!done)
+            clientLog.AddLogLine(FormatLogText("ERROR: Could not put back registry key %s", module.GetKeyPath().c_str()));
+        else if (!changes.moduleKeyExisted)
+            clientLog.AddLogLine(FormatLogText("Put back: deleted registry key %s", module.GetKeyPath().c_str()));
+        else
+            clientLog.AddLogLine(FormatLogText("Put back: value %s in registry key %s as it was",
+                                               module.GetValueName().c_str(), module.GetKeyPath().c_str()));
+    }
+}
+
+bool CChannelInstaller::OnUninstall(CInstallerLogInterface& log) const {
+    const bool perClient = Is64BitClientPresent();
+    ReportMissingFolders(log);
+    const std::vector<ClientBitness> clients = ClientsFound();
+    if (clients.empty()) {
+        CClientLog(log, ClientBitness::k32, false).AddLogLine("ERROR: Citrix client is not installed");
         return false;
     }
+    bool ready = true;
+    for (ClientBitness client : clients) {
+        CClientLog clientLog(log, client, perClient);
+        ready = CheckListType(client, clientLog) && ready;
+    }
+    if (!ready) return false;
+
+    bool allDone = true;
+    for (ClientBitness client : clients) {
+        CClientLog clientLog(log, client, perClient);
+        // With two clients the channel may be registered with one of them only; the other one
+        // has nothing to remove, which is not a failure.
+        if (clients.size() > 1 && !IsChannelInstalled(client)) {
+            clientLog.AddLogLine("Citrix virtual channel is not installed, nothing to remove");
+            continue;
+        }
+        allDone = UninstallFor(client, clientLog) && allDone;
+    }
+    return allDone;
+}
+
+bool CChannelInstaller::UninstallFor(ClientBitness client, CInstallerLogInterface& log) const {
+    DeleteMovedAsideFiles(GetICAClientFolder(client));
+    // Each piece is removed on its own: one that is already gone, or that cannot be removed now,
+    // does not keep the others in place.
+    bool allDone = true;
 
     CRegistry module = MachineValue(client, kChannelModuleKey, kDriverNameValue);
-    if (!module.DeleteKey()) {
+    if (!MachineKeyExists(Traits(client).view, kChannelModuleKey)) {
+        log.AddLogLine(FormatLogText("Registry key %s does not exist, nothing to delete", module.GetKeyPath().c_str()));
+    } else if (!module.DeleteKey()) {
         log.AddLogLine(FormatLogText("ERROR: Could not delete registry key %s", module.GetKeyPath().c_str()));
-        return false;
+        allDone = false;
+    } else {
+        log.AddLogLine(FormatLogText("Successfully deleted registry key %s", module.GetKeyPath().c_str()));
     }
-    log.AddLogLine(FormatLogText("Successfully deleted registry key %s", module.GetKeyPath().c_str()));
 
-    if (!EditVirtualDriverList(client, log, RemoveFromList)) return false;
+    CRegistry driverList = MachineValue(client, kVirtualDriverListKey, kVirtualDriverListValue);
+    std::string list;
+    uint32_t type = kRegString;
+    if (!QueryMachineValueType(Traits(client).view, kVirtualDriverListKey, kVirtualDriverListValue, type)) {
+        log.AddLogLine(FormatLogText("Value %s in registry key %s does not exist, nothing to remove",
+                                     driverList.GetValueName().c_str(), driverList.GetKeyPath().c_str()));
+    } else if (!ReadVirtualDriverList(driverList, list, log)) {
+        allDone = false;
+    } else if (RemoveFromList(list, kChannelName)) {
+        if (!driverList.WriteString(list)) {
+            log.AddLogLine(WriteFailed(driverList));
+            allDone = false;
+        } else {
+            log.AddLogLine(Wrote(driverList, list));
+        }
+    }
 
     const std::string target = GetDriverTargetPath(client);
-    if (!CDiskFile(WindowsPath(target)).Delete()) {
-        log.AddLogLine(FormatLogText("ERROR: Could not delete %s", target.c_str()));
-        return false;
+    if (!CDiskFile(WindowsPath(target)).Exists()) {
+        log.AddLogLine(FormatLogText("%s does not exist, nothing to delete", target.c_str()));
+    } else if (DeleteDriverFile(target)) {
+        log.AddLogLine(FormatLogText("Successfully deleted %s", target.c_str()));
+    } else {
+        // Loaded by a running ICA Client: renamed aside, it is no longer the client's driver.
+        const std::string aside = MoveAside(target);
+        if (aside.empty()) {
+            log.AddLogLine(FormatLogText("ERROR: Could not delete %s", target.c_str()));
+            allDone = false;
+        } else {
+            const bool marked = DeleteAtRestart(aside);
+            log.AddLogLine(FormatLogText(
+                marked ? "%s is in use; it was renamed to %s and is deleted at the next restart. A restart (or the "
+                         "end of the running Citrix sessions) completes the removal"
+                       : "%s is in use; it was renamed to %s, which the next install or uninstall deletes. A restart "
+                         "(or the end of the running Citrix sessions) completes the removal",
+                target.c_str(), aside.c_str()));
+        }
     }
-    log.AddLogLine(FormatLogText("Successfully deleted %s", target.c_str()));
+    if (!allDone) return false;
     log.AddLogLine("Citrix client uninstall finished successfully\r\n");
     log.Refresh();
     return true;

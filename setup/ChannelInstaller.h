@@ -5,16 +5,27 @@
 // setup program's folder into the client's folder. All keys are under HKEY_LOCAL_MACHINE. A PC may
 // have the 32-bit client (keys in the 32-bit registry view, driver "TovaroCitrixVC.dll" beside the
 // program), the 64-bit client (same key paths in the 64-bit view, driver "x64\TovaroCitrixVC.dll"
-// beside the program), both or none; the 64-bit one exists only on 64-bit Windows.
+// beside the program), both or none; the 64-bit one exists only on 64-bit Windows. A client whose
+// "InstallFolder" names a folder that does not exist (left behind when that client was removed) is
+// reported and skipped.
 //
 // Without a 64-bit client every query, procedure and log line concerns the 32-bit client alone.
 // With one, the procedures act on every client found, 32-bit first, each of its lines prefixed
-// with the client's name ("64-bit client: ..."); one client's failure does not keep the next one
-// from being done.
+// with the client's name ("64-bit client: ...").
 //
-// The queries write nothing; the procedures write every step, and a client's first failure, to
-// the log and stop that client there, leaving the steps already done in place. Everything runs on
-// the caller's thread (the dialog's only thread, or the command line's).
+// Install is all or nothing: it checks every client before it changes anything (driver files,
+// the type of "VirtualDriverEx", two clients sharing one folder), then registers each client, and
+// when a step fails it puts back what it changed, for every client, so that the PC has exactly the
+// registration it had before. A driver file in the client's folder that a running ICA Client has
+// loaded cannot be overwritten: it is renamed aside ("TovaroCitrixVC.dll.old-<n>") and deleted at
+// the next restart, and the new file takes its place at once.
+//
+// Uninstall removes each piece that is there (module key, list entry, driver file) on its own, so
+// that a run after a partial removal finishes it; a loaded driver file is renamed aside and deleted
+// at the next restart.
+//
+// The queries write nothing; the procedures write every step to the log. Everything runs on the
+// caller's thread (the dialog's only thread, or the command line's).
 #pragma once
 
 #include <functional>
@@ -36,12 +47,21 @@ public:
     CChannelInstaller();  // uses GetProgramFolder and the running Windows
     explicit CChannelInstaller(ProgramFolderLookup programFolder, WindowsBitnessLookup is64BitWindows = nullptr);
 
-    // The client's "InstallFolder" value, or "" when it cannot be read (always "" for the 64-bit
-    // client on 32-bit Windows).
+    // The client's "InstallFolder" value (environment references expanded when it is stored as
+    // REG_EXPAND_SZ), or "" when it cannot be read (always "" for the 64-bit client on 32-bit
+    // Windows).
     std::string GetICAClientFolder(ClientBitness client = ClientBitness::k32) const;
     bool IsICAClientInstalled(ClientBitness client = ClientBitness::k32) const;
-    // True when the channel module key's "DriverNameWin32" value can be read (whatever it holds).
+    // True when the client's "InstallFolder" names an existing folder.
+    bool IsClientFolderPresent(ClientBitness client = ClientBitness::k32) const;
+    // True when any piece of the channel is there: the module key, the list entry or the driver
+    // file in the client's folder (so that Uninstall can remove what a stopped run left).
     bool IsChannelInstalled(ClientBitness client = ClientBitness::k32) const;
+    // The pieces one by one: the module key's "DriverNameWin32" can be read; "TovUSB" is a whole
+    // entry of "VirtualDriverEx"; the driver file is in the client's folder.
+    bool IsModuleKeyPresent(ClientBitness client = ClientBitness::k32) const;
+    bool IsListEntryPresent(ClientBitness client = ClientBitness::k32) const;
+    bool IsDriverFilePresent(ClientBitness client = ClientBitness::k32) const;
     // The program's folder followed by the client's driver ("TovaroCitrixVC.dll" or
     // "x64\TovaroCitrixVC.dll"). Throws the int 1 when the program's folder cannot be determined.
     std::string GetDriverSourcePath(ClientBitness client = ClientBitness::k32) const;
@@ -54,7 +74,7 @@ public:
 
     // True on 64-bit Windows with the 64-bit client installed: the PC is then handled per client.
     bool Is64BitClientPresent() const;
-    // The clients the procedures act on, in their order: those installed.
+    // The clients the procedures act on, in their order: those installed whose folder exists.
     std::vector<ClientBitness> ClientsFound() const;
     // Install can run: some client is installed and its driver is beside the program.
     bool CanInstall() const;
@@ -65,13 +85,22 @@ public:
     void ReportState(CInstallerLogInterface& log) const;
 
     // True when every step for every client found succeeded; false after any logged failure,
-    // also when no client is installed.
+    // also when no client is installed. A failed install has put back what it changed.
     bool OnInstall(CInstallerLogInterface& log) const;
     bool OnUninstall(CInstallerLogInterface& log) const;
 
+    // What an install changed for one client, so that a later failure can put it back.
+    struct ClientChanges;
+
 private:
-    bool InstallFor(ClientBitness client, CInstallerLogInterface& log) const;
+    bool CheckBeforeInstall(ClientBitness client, CInstallerLogInterface& log) const;
+    bool CheckListType(ClientBitness client, CInstallerLogInterface& log) const;
+    bool CheckSeparateFolders(const std::vector<ClientBitness>& clients, CInstallerLogInterface& log) const;
+    bool InstallFor(ClientBitness client, CInstallerLogInterface& log, ClientChanges& changes) const;
+    void FinishInstall(const ClientChanges& changes, CInstallerLogInterface& log) const;
+    void PutBack(const ClientChanges& changes, CInstallerLogInterface& log) const;
     bool UninstallFor(ClientBitness client, CInstallerLogInterface& log) const;
+    void ReportMissingFolders(CInstallerLogInterface& log) const;
     bool Is64BitWindows() const;
 
     ProgramFolderLookup programFolder;

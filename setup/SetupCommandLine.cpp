@@ -12,6 +12,22 @@ std::string OptionName(const std::string& arg) {
 
 }  // namespace
 
+bool IsPlainLocalPath(const std::string& path) {
+    // "X:\" or "X:/" and at least one character after it.
+    if (path.size() < 4 || path.size() > 259) return false;
+    const char drive = path[0];
+    if (!((drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z'))) return false;
+    if (path[1] != ':' || (path[2] != '\\' && path[2] != '/')) return false;
+    for (size_t i = 2; i < path.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(path[i]);
+        // No quotes (they would end the argument in a command line built around the path), no
+        // second drive separator (an alternate data stream), no wildcards or device syntax.
+        if (c < 0x20 || c == '"' || c == ':' || c == '*' || c == '?' || c == '<' || c == '>' || c == '|') return false;
+    }
+    const char last = path.back();
+    return last != '\\' && last != '/' && last != ' ' && last != '.';
+}
+
 SetupCommand ParseSetupCommandLine(const std::vector<std::string>& args) {
     SetupCommand command;
     SetupCommand bad;
@@ -20,7 +36,9 @@ SetupCommand ParseSetupCommandLine(const std::vector<std::string>& args) {
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string name = OptionName(args[i]);
         if (name == "?") {
+            // Quiet wherever it stands: a quiet run never opens a window.
             command.action = SetupAction::kUsage;
+            for (const std::string& arg : args) command.quiet = command.quiet || OptionName(arg) == "quiet";
             return command;
         }
         if ((name == "install" || name == "uninstall") && !sawAction) {
@@ -29,11 +47,12 @@ SetupCommand ParseSetupCommandLine(const std::vector<std::string>& args) {
         } else if (name == "quiet" && !sawQuiet) {
             sawQuiet = true;
             command.quiet = true;
-        } else if (name == "log" && !sawLog && i + 1 < args.size() && !args[i + 1].empty()) {
+        } else if (name == "log" && !sawLog && i + 1 < args.size() && IsPlainLocalPath(args[i + 1])) {
             sawLog = true;
             command.logFile = args[++i];
         } else {
-            // An unknown word, a repeated option, both actions, or /log without its file.
+            // An unknown word, a repeated option, both actions, or /log without a plain absolute
+            // local path.
             bad.quiet = bad.quiet || sawQuiet;
             for (size_t j = i; j < args.size(); ++j) bad.quiet = bad.quiet || OptionName(args[j]) == "quiet";
             return bad;
@@ -51,7 +70,8 @@ const char* SetupUsageText() {
            "  /install    registers the TovUSB channel with every Citrix client found\r\n"
            "  /uninstall  removes it from every Citrix client found\r\n"
            "  /quiet      shows no window (with /install or /uninstall)\r\n"
-           "  /log FILE   appends the numbered log lines to FILE\r\n"
+           "  /log FILE   appends the numbered log lines to FILE, a full local path\r\n"
+           "              such as C:\\Windows\\Temp\\TovUSB-Setup.log (no quotes, no \\\\server)\r\n"
            "  /?          shows this text\r\n"
            "Options may start with / or - and are not case-sensitive. Without options the setup\r\n"
            "dialog opens.\r\n"

@@ -1,7 +1,8 @@
 // The setup program's command line, for unattended installs:
 //   /install | /uninstall   run that procedure for every ICA Client found
 //   /quiet                  no window at all (needs /install or /uninstall)
-//   /log FILE               append the numbered log lines to FILE (needs /install or /uninstall)
+//   /log FILE               append the numbered log lines to FILE (needs /install or /uninstall);
+//                           FILE must be a plain absolute local path (see IsPlainLocalPath)
 //   /?                      show the usage
 // Options are matched in any letter case and may start with "-" instead of "/". Without arguments
 // the program shows its dialog as always.
@@ -25,6 +26,13 @@ enum SetupExitCode : int {
     kExitBadCommandLine = 2,  // nothing was done; the usage was shown
     kExitNoICAClient = 3,     // no ICA Client is installed
 };
+
+// True for a drive letter, ":" and a separator followed by a file path without quotes, further
+// drive separators, wildcards or control characters, not ending in a separator: the only form
+// /log accepts. The program runs as the local system account under a package, so a network path
+// (which the machine account would authenticate to) or a quoted text that could carry further
+// options is a bad command line.
+bool IsPlainLocalPath(const std::string& path);
 
 // `args` are the arguments after the program's name.
 SetupCommand ParseSetupCommandLine(const std::vector<std::string>& args);

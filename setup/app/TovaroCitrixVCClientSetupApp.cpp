@@ -36,17 +36,24 @@ void Tell(const std::string& text, bool quiet, UINT icon) {
     if (!quiet) ::MessageBoxA(nullptr, text.c_str(), "TovaroCitrixVCClientSetup", MB_OK | icon);
 }
 
+// A drive letter that names a network share (a mapped drive) is not a local path either.
+bool IsOnNetworkDrive(const std::string& path) {
+    if (path.size() < 3) return false;
+    const std::string root = path.substr(0, 2) + "\\";
+    return ::GetDriveTypeA(root.c_str()) == DRIVE_REMOTE;
+}
+
 }  // namespace
 
 BOOL CTovaroCitrixVCClientSetupApp::InitInstance() {
     const std::vector<std::string> args(__argv + (__argc > 0 ? 1 : 0), __argv + __argc);
     const SetupCommand command = ParseSetupCommandLine(args);
     if (command.action == SetupAction::kUsage) {
-        Tell(SetupUsageText(), false, MB_ICONINFORMATION);
+        Tell(SetupUsageText(), command.quiet, MB_ICONINFORMATION);
         exitCode = kExitSucceeded;
         return FALSE;
     }
-    if (command.action == SetupAction::kBadCommandLine) {
+    if (command.action == SetupAction::kBadCommandLine || IsOnNetworkDrive(command.logFile)) {
         Tell(SetupUsageText(), command.quiet, MB_ICONERROR);
         exitCode = kExitBadCommandLine;
         return FALSE;

@@ -18,7 +18,7 @@ ClientRegistration Client32(bool all) {
     return client;
 }
 
-TEST(CheckTextTest, RegistrationNamesEachMissingPieceAndOnlyAllFourCountAsRegistered) {
+TEST(CheckTextTest, RegistrationNamesEachMissingPieceAndTellsCompleteFromPartlyAndNot) {
     EXPECT_EQ(std::vector<std::string>{"No ICA Client is installed"}, RegistrationLines({}));
 
     const std::vector<std::string> complete = {
@@ -32,7 +32,7 @@ TEST(CheckTextTest, RegistrationNamesEachMissingPieceAndOnlyAllFourCountAsRegist
     // A 64-bit DLL in the 32-bit client's folder, and no module key.
     const std::vector<std::string> broken = RegistrationLines({Client32(false)});
     ASSERT_EQ(4u, broken.size());
-    EXPECT_EQ("32-bit ICA Client in C:\\Program Files\\Citrix\\ICA Client\\: channel TovUSB NOT registered", broken[0]);
+    EXPECT_EQ("32-bit ICA Client in C:\\Program Files\\Citrix\\ICA Client\\: channel TovUSB partly registered", broken[0]);
     EXPECT_EQ("  module key TovUSB: missing", broken[1]);
     EXPECT_EQ("  driver C:\\Program Files\\Citrix\\ICA Client\\TovaroCitrixVC.dll: present, but not a 32-bit (i386) DLL",
               broken[3]);
@@ -41,9 +41,25 @@ TEST(CheckTextTest, RegistrationNamesEachMissingPieceAndOnlyAllFourCountAsRegist
         ClientRegistration client = Client32(true);
         bool* pieces[] = {&client.moduleKey, &client.listEntry, &client.driverPresent, &client.driverMachineType};
         *pieces[missing] = false;
-        EXPECT_FALSE(IsRegistered(client)) << "piece " << missing;
+        EXPECT_FALSE(IsCompletelyRegistered(client)) << "piece " << missing;
+        EXPECT_TRUE(IsRegistered(client)) << "piece " << missing;
     }
-    EXPECT_TRUE(IsRegistered(Client32(true)));
+    EXPECT_TRUE(IsCompletelyRegistered(Client32(true)));
+
+    // Any one piece left counts as registered (the setup program's Uninstall removes it); none
+    // at all does not.
+    ClientRegistration none = Client32(false);
+    none.listEntry = none.driverPresent = false;
+    EXPECT_FALSE(IsRegistered(none));
+    EXPECT_EQ("32-bit ICA Client in C:\\Program Files\\Citrix\\ICA Client\\: channel TovUSB NOT registered",
+              RegistrationLines({none})[0]);
+    for (int present = 0; present < 3; ++present) {
+        ClientRegistration one = none;
+        bool* pieces[] = {&one.moduleKey, &one.listEntry, &one.driverPresent};
+        *pieces[present] = true;
+        EXPECT_TRUE(IsRegistered(one)) << "piece " << present;
+        EXPECT_NE(std::string::npos, RegistrationLines({one})[0].find(": channel TovUSB partly registered"));
+    }
 }
 
 TEST(CheckTextTest, DeviceAndCountTexts) {
