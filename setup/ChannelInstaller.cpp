@@ -172,9 +172,11 @@ std::vector<CChannelInstaller::ClientBitness> CChannelInstaller::ClientsFound() 
 }
 
 bool CChannelInstaller::CanInstall() const {
-    for (ClientBitness client : ClientsFound())
-        if (DriverSourceExists(client)) return true;
-    return false;
+    // Install registers every client or none, so each one needs its driver.
+    const std::vector<ClientBitness> clients = ClientsFound();
+    for (ClientBitness client : clients)
+        if (!DriverSourceExists(client)) return false;
+    return !clients.empty();
 }
 
 bool CChannelInstaller::CanUninstall() const {

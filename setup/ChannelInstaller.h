@@ -76,7 +76,8 @@ public:
     bool Is64BitClientPresent() const;
     // The clients the procedures act on, in their order: those installed whose folder exists.
     std::vector<ClientBitness> ClientsFound() const;
-    // Install can run: some client is installed and its driver is beside the program.
+    // Install can run: some client is found, and every client found has its driver beside the
+    // program.
     bool CanInstall() const;
     // Uninstall can run: some client is installed and has the channel registered.
     bool CanUninstall() const;

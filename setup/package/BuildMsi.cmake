@@ -60,11 +60,13 @@ set(no_client_progress
 msi_query("INSERT INTO `CustomAction` (`Action`, `Type`, `Target`) VALUES ('NoICAClient', 19, '${no_client_text}')")
 msi_query("INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('NoICAClient', 'NOT Installed AND NOT ICACLIENT32FOLDER AND NOT ICACLIENT64FOLDER', 110)")
 
-# When the installation fails after the channel was (partly) registered, the rollback runs the
+# When the installation fails after the setup program registered the channel, the rollback runs the
 # silent uninstall: type 18 (program from an installed file) + 256 + 1024 (rollback only) + 2048
-# (no impersonation) + 64 (outcome ignored). Scheduled just before the install it undoes.
+# (no impersonation) + 64 (outcome ignored). Scheduled just before the install it undoes, and only
+# when no client had the channel registered before: a registration that was there stays. (A failed
+# setup program has put back the previous state itself.)
 msi_query("INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('RollbackChannel', 3410, 'SetupProgram', '${setup_command}')")
-msi_query("INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('RollbackChannel', 'NOT REMOVE=\"ALL\"', 4010)")
+msi_query("INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('RollbackChannel', 'NOT REMOVE=\"ALL\" AND NOT CHANNELREGISTERED32 AND NOT CHANNELREGISTERED64', 4010)")
 
 # Progress texts: msiexec writes them into its log beside each action's name.
 set(idt "${work}/${name}.ActionText.idt")
@@ -75,14 +77,5 @@ file(WRITE "${idt}" "Action\tDescription\tTemplate\ns72\tL0\tL0\nActionText\tAct
      "RollbackChannel\tUndoing the TovUSB channel registration: TovaroCitrixVCClientSetup.exe /uninstall\t\n")
 run(${MSIBUILD} "${temporary}" -i "${idt}")
 file(REMOVE "${idt}")
-
-# SETUPLOG given on the msiexec command line must reach the elevated part of the installation.
-execute_process(COMMAND ${MSIINFO} export "${temporary}" Property OUTPUT_VARIABLE properties RESULT_VARIABLE status)
-if(NOT status EQUAL 0 OR NOT properties MATCHES "SecureCustomProperties\t([^\n]*)")
-  message(FATAL_ERROR "BuildMsi.cmake: cannot read SecureCustomProperties of ${temporary}")
-endif()
-set(secure "${CMAKE_MATCH_1};SETUPLOG")
-msi_query("DELETE FROM `Property` WHERE `Property` = 'SecureCustomProperties'")
-msi_query("INSERT INTO `Property` (`Property`, `Value`) VALUES ('SecureCustomProperties', '${secure}')")
 
 file(RENAME "${temporary}" "${final}")

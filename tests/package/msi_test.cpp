@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "file_holder.h"
 #include "setup_sandbox.h"
 
 namespace setuptest {
@@ -81,6 +82,7 @@ protected:
     }
     void TearDown() override {
         RemoveLeftovers();
+        ForgetDeletionsAtRestartUnder(root);
         SetupSandbox::TearDown();
     }
 
@@ -254,22 +256,137 @@ TEST_F(MsiPackageTest, WithoutAnICAClientFailsNamingTheCauseAndInstallsNothing) 
     EXPECT_FALSE(FileExists(setupLog)) << "the setup program ran";
 }
 
-TEST_F(MsiPackageTest, AFailedRegistrationFailsTheInstallationAndRollsBackTheFiles) {
-    // The client has no "VirtualDriverEx": the setup program's step that reads the list fails.
-    if (TOV_MSI_SHIPPED)
-        InstallICAClient(nullptr);
-    else
-        InstallICAClient64(nullptr);
+// The ICA Client whose driver a helper of the tests' own bitness can load: the 64-bit client in
+// the win64 build, the 32-bit one in the win32 build (whose package is the shipped one).
+struct OwnClient {
+    REGSAM view;
+    uint16_t machine;
+};
+constexpr OwnClient kOwnClient = sizeof(void*) == 8 ? OwnClient{KEY_WOW64_64KEY, kMachineX64}
+                                                    : OwnClient{KEY_WOW64_32KEY, kMachineI386};
+
+TEST_F(MsiPackageTest, InstallRepairAndRemovalOverADialogInstallWithTheDriverInUse) {
+    // The dialog registered the channel earlier, and a running session has its driver loaded.
+    const bool own64 = kOwnClient.view == KEY_WOW64_64KEY;
+    const std::string folder = own64 ? clientFolder64 : clientFolder;
+    const std::string target = folder + "TovaroCitrixVC.dll";
+    if (own64) {
+        InstallICAClient64("Alpha, TovUSB");
+    } else {
+        InstallICAClient("Alpha, TovUSB");
+    }
+    HKEY module;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExA(HKEY_LOCAL_MACHINE, kModuleKey, 0, nullptr, 0,
+                                             KEY_ALL_ACCESS | kOwnClient.view, nullptr, &module, nullptr));
+    RegSetValueExA(module, "DriverNameWin32", 0, REG_SZ, reinterpret_cast<const BYTE*>("TovaroCitrixVC.dll"), 19);
+    RegCloseKey(module);
+    ASSERT_TRUE(CopyFileA(LoadableDll().c_str(), target.c_str(), FALSE));
+    FileHolder session(FileHolder::Mode::kLoad, target);
+    ASSERT_TRUE(session.Held());
+
+    ASSERT_EQ(0u, Install(TOV_MSI_PATH, root + "install.log")) << ReadLog(setupLog);
+    ExpectRegistered(kOwnClient.view, folder, kOwnClient.machine, "Alpha, TovUSB");
+    EXPECT_TRUE(FileExists(target + ".old-1"));
+    EXPECT_NE(std::string::npos, ReadLog(setupLog).find("completes the replacement")) << ReadLog(setupLog);
+
+    // Repair ("Repair" in Programs and Features) and a reinstall of every file keep it registered.
+    ASSERT_EQ(0u, Msiexec("/fa \"" + HostPath(TOV_MSI_PATH) + "\" /qn /l*v \"" + root + "repair.log\"")) << ReadLog(setupLog);
+    ExpectRegistered(kOwnClient.view, folder, kOwnClient.machine, "Alpha, TovUSB");
+    ASSERT_EQ(0u, Msiexec("/i \"" + HostPath(TOV_MSI_PATH) + "\" REINSTALL=ALL REINSTALLMODE=vamus /qn /l*v \"" + root +
+                          "reinstall.log\""))
+        << ReadLog(setupLog);
+    ExpectRegistered(kOwnClient.view, folder, kOwnClient.machine, "Alpha, TovUSB");
+    ASSERT_EQ(1u, TovUSBProducts().size());
+
+    // Removal with the old file still loaded: everything of the channel goes, the loaded file is
+    // renamed aside for the next restart.
+    ASSERT_EQ(0u, Remove(TOV_MSI_PATH, root + "remove.log")) << ReadLog(root + "remove.log");
+    ExpectNotRegistered(kOwnClient.view, folder);
+    std::string list;
+    ASSERT_TRUE(GetString(kOwnClient.view, kListKey, "VirtualDriverEx", list));
+    EXPECT_EQ("Alpha", list);
+    EXPECT_TRUE(FileExists(target + ".old-1"));
+    EXPECT_TRUE(IsMarkedForDeletionAtRestart(target + ".old-1"));
+    ExpectPackageFilesGone();
+}
+
+TEST_F(MsiPackageTest, UpgradeWithTheDriverInUseEndsRegisteredWithTheNewVersion) {
+    const bool own64 = kOwnClient.view == KEY_WOW64_64KEY;
+    const std::string folder = own64 ? clientFolder64 : clientFolder;
+    if (own64) {
+        InstallICAClient64("Alpha");
+    } else {
+        InstallICAClient("Alpha");
+    }
+    ASSERT_EQ(0u, Install(TOV_MSI_PATH, root + "install.log")) << ReadLog(root + "install.log");
+    FileHolder session(FileHolder::Mode::kLoad, folder + "TovaroCitrixVC.dll");
+    ASSERT_TRUE(session.Held());
+
+    ASSERT_EQ(0u, Install(TOV_MSI_NEWER_PATH, root + "upgrade.log")) << ReadLog(setupLog);
+    const std::vector<ProductEntry> products = TovUSBProducts();
+    ASSERT_EQ(1u, products.size());
+    EXPECT_EQ(TOV_MSI_NEWER_VERSION, products[0].version);
+    ExpectRegistered(kOwnClient.view, folder, kOwnClient.machine, "Alpha, TovUSB");
+    EXPECT_TRUE(FileExists(folder + "TovaroCitrixVC.dll.old-1"));
+}
+
+TEST_F(MsiPackageTest, TheOlderVersionsRemovalForAnUpgradeLeavesTheRegistration) {
+    // What Windows Installer does in a major upgrade: it removes the older product with
+    // UPGRADINGPRODUCTCODE set to the newer one. The channel stays registered throughout; the
+    // newer version's install then takes it over.
+    const bool own64 = kOwnClient.view == KEY_WOW64_64KEY;
+    const std::string folder = own64 ? clientFolder64 : clientFolder;
+    if (own64) {
+        InstallICAClient64("Alpha");
+    } else {
+        InstallICAClient("Alpha");
+    }
+    ASSERT_EQ(0u, Install(TOV_MSI_PATH, root + "install.log")) << ReadLog(root + "install.log");
+    ASSERT_EQ(0u, Msiexec("/x \"" + HostPath(TOV_MSI_PATH) + "\" /qn UPGRADINGPRODUCTCODE={0E2F3C4D-5A6B-4C7D-8E9F-A0B1C2D3E4F5}"));
+    EXPECT_TRUE(TovUSBProducts().empty());
+    ExpectRegistered(kOwnClient.view, folder, kOwnClient.machine, "Alpha, TovUSB");
+    // Without it, removing the package removes the registration.
+    ASSERT_EQ(0u, Install(TOV_MSI_PATH, root + "again.log"));
+    ASSERT_EQ(0u, Remove(TOV_MSI_PATH, root + "remove.log"));
+    ExpectNotRegistered(kOwnClient.view, folder);
+}
+
+TEST_F(MsiPackageTest, AFailedRegistrationPutsBackExactlyWhatItChangedAndRollsBackTheFiles) {
+    // The 64-bit client's older driver is held open without delete sharing, so its copy fails
+    // after its module key and list entry were written (and, with the shipped package, after the
+    // 32-bit client was registered completely).
+    if (TOV_MSI_SHIPPED) InstallICAClient("Alpha");
+    InstallICAClient64("Beta");
+    WriteFile(driverTarget64(), "older 64-bit driver");
+    FileHolder session(FileHolder::Mode::kOpen, driverTarget64());
+    ASSERT_TRUE(session.Held());
 
     const DWORD exitCode = Install(TOV_MSI_PATH, root + "install.log");
+    ASSERT_TRUE(session.Release());
 
     EXPECT_NE(0u, exitCode);
     EXPECT_NE(static_cast<DWORD>(ERROR_SUCCESS_REBOOT_REQUIRED), exitCode);
-    EXPECT_NE(std::string::npos, ReadLog(setupLog).find("ERROR: Could not read value VirtualDriverEx"))
-        << ReadLog(setupLog);
+    const std::string log = ReadLog(setupLog);
+    // The failure came after the first changes.
+    EXPECT_NE(std::string::npos, log.find("Successfully wrote Beta, TovUSB to value VirtualDriverEx")) << log;
+    if (TOV_MSI_SHIPPED) EXPECT_NE(std::string::npos, log.find("32-bit client: Successfully copied")) << log;
+    EXPECT_NE(std::string::npos, log.find("ERROR: Could not copy")) << log;
+    EXPECT_NE(std::string::npos, log.find("what it had changed was put back")) << log;
+    // Exactly the state from before.
+    std::string list;
+    EXPECT_FALSE(KeyExists(KEY_WOW64_64KEY, kModuleKey));
+    ASSERT_TRUE(GetString(KEY_WOW64_64KEY, kListKey, "VirtualDriverEx", list));
+    EXPECT_EQ("Beta", list);
+    std::string content;
+    ASSERT_TRUE(ReadFile(driverTarget64(), content));
+    EXPECT_EQ("older 64-bit driver", content);
+    if (TOV_MSI_SHIPPED) {
+        EXPECT_FALSE(KeyExists(KEY_WOW64_32KEY, kModuleKey));
+        ASSERT_TRUE(GetString(KEY_WOW64_32KEY, kListKey, "VirtualDriverEx", list));
+        EXPECT_EQ("Alpha", list);
+        EXPECT_FALSE(FileExists(driverTarget()));
+    }
     ExpectPackageFilesGone();
-    EXPECT_FALSE(FileExists(driverTarget()));
-    EXPECT_FALSE(FileExists(driverTarget64()));
 }
 
 }  // namespace

@@ -24,9 +24,12 @@ TEST(SetupCommandLineTest, OptionsInAnyCaseWithSlashOrDash) {
         {{"/install"}, SetupAction::kInstall, false, ""},
         {{"-UNINSTALL"}, SetupAction::kUninstall, false, ""},
         {{"/Install", "-Quiet", "/LOG", "C:\\a b.log"}, SetupAction::kInstall, true, "C:\\a b.log"},
-        {{"/log", "x.log", "/uninstall"}, SetupAction::kUninstall, false, "x.log"},
+        {{"/log", "d:/logs/x.log", "/uninstall"}, SetupAction::kUninstall, false, "d:/logs/x.log"},
         {{"/?"}, SetupAction::kUsage, false, ""},
         {{"/install", "-?"}, SetupAction::kUsage, false, ""},
+        // The usage of a quiet run is never shown in a window, wherever /quiet stands.
+        {{"/quiet", "/?"}, SetupAction::kUsage, true, ""},
+        {{"/?", "-QUIET"}, SetupAction::kUsage, true, ""},
     };
     for (const Case& c : cases) {
         const SetupCommand command = ParseSetupCommandLine(c.args);
@@ -45,6 +48,32 @@ TEST(SetupCommandLineTest, BadCommandLinesDoNothingAndRememberQuiet) {
         const SetupCommand command = ParseSetupCommandLine(args);
         EXPECT_EQ(SetupAction::kBadCommandLine, command.action) << testing::PrintToString(args);
     }
+    // /log takes a plain absolute local path only: the program runs as the local system account
+    // under a package, so a network path or a text that could carry more options is refused.
+    const char* const badLogs[] = {
+        "x.log",                  // relative
+        "logs\\x.log",             // relative
+        "\\x.log",                 // rooted, but on no drive
+        "\\\\server\\share\\x.log",  // UNC
+        "//server/share/x.log",   // UNC with forward slashes
+        "\\\\?\\C:\\x.log",          // device path
+        "C:x.log",                // drive-relative
+        "C:\\logs\\",              // a folder
+        "C:\\a\" /?",            // a quote that would end the argument
+        "\"C:\\x.log\"",           // quoted
+        "C:\\x.log:stream",       // alternate data stream
+        "C:\\x*.log",
+        "1:\\x.log",
+    };
+    for (const char* log : badLogs) {
+        const SetupCommand command = ParseSetupCommandLine({"/install", "/quiet", "/log", log});
+        EXPECT_EQ(SetupAction::kBadCommandLine, command.action) << log;
+        EXPECT_TRUE(command.quiet) << log;
+        EXPECT_FALSE(IsPlainLocalPath(log)) << log;
+    }
+    for (const char* log : {"C:\\Windows\\Temp\\TovUSB-Setup.log", "z:/a b/c.log", "D:\\x"})
+        EXPECT_TRUE(IsPlainLocalPath(log)) << log;
+
     // A quiet run shows no usage box even when its command line is wrong.
     EXPECT_TRUE(ParseSetupCommandLine({"/bogus", "/quiet"}).quiet);
     EXPECT_TRUE(ParseSetupCommandLine({"/quiet", "/bogus"}).quiet);
@@ -75,12 +104,16 @@ TEST_F(CommandLineTest, ExitCodes) {
               LogContent("none.log"));
     EXPECT_EQ(3u, Quiet("-UNINSTALL", "none.log"));
 
-    // 1: a step failed (no list of virtual drivers); the log's last line names it.
+    // 1: a step failed (no list of virtual drivers); the log names it, and the module key written
+    // before it is gone again.
     InstallICAClient(nullptr);
     EXPECT_EQ(1u, Quiet("/install", "failed.log"));
     const std::vector<std::string> failed = SplitLines(LogContent("failed.log"));
-    ASSERT_FALSE(failed.empty());
-    EXPECT_EQ("5.\tERROR: Could not read value VirtualDriverEx in registry key " + std::string(kListKey), failed.back());
+    ASSERT_EQ(7u, failed.size());
+    EXPECT_EQ("5.\tERROR: Could not read value VirtualDriverEx in registry key " + std::string(kListKey), failed[4]);
+    EXPECT_EQ("6.\tPut back: deleted registry key " + std::string(kModuleKey), failed[5]);
+    EXPECT_EQ("7.\tERROR: Citrix client installation failed; what it had changed was put back", failed[6]);
+    EXPECT_FALSE(ModuleKeyExists());
 
     // 0: every step succeeded, for both clients.
     WriteList("Alpha");
@@ -96,6 +129,39 @@ TEST_F(CommandLineTest, ExitCodes) {
     EXPECT_TRUE(ModuleKeyExists());
     EXPECT_EQ(0u, RunSetupProgram(programFolder, "/?", &usage));
     EXPECT_NE(std::string::npos, usage.find("Exit codes:")) << usage;
+
+    // 2 also for a /log that is not a plain local path: nothing is done, nothing is written.
+    for (const std::string& log : {std::string("relative.log"), "\\\\localhost\\C$\\" + root.substr(3) + "unc.log",
+                                   "\\\"" + LogPath("quoted.log") + "\\\""}) {
+        EXPECT_EQ(2u, RunSetupProgram(programFolder, "/uninstall /quiet /log " + log)) << log;
+        EXPECT_TRUE(ModuleKeyExists()) << log;
+    }
+    EXPECT_FALSE(FileExists(programFolder + "relative.log"));
+    EXPECT_FALSE(FileExists(LogPath("unc.log")));
+    EXPECT_FALSE(FileExists(LogPath("quoted.log")));
+}
+
+TEST_F(CommandLineTest, QuietUsageOpensNoWindowWithoutAConsole) {
+    // Started without a console and without redirected output, the usage has nowhere to go but a
+    // message box; a quiet run never opens one, so the program ends by itself with its exit code.
+    // RunSetupProgram gives up (~0) if a window keeps the program open.
+    const std::string exe = CopyProgramTo(programFolder);
+    for (const char* arguments : {"/quiet /?", "/? /quiet", "/install /quiet /bogus"}) {
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION process = {};
+        std::string commandLine = "\"" + exe + "\" " + arguments;
+        ASSERT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
+                                   programFolder.c_str(), &startup, &process));
+        const DWORD waited = WaitForSingleObject(process.hProcess, kWaitMs);
+        DWORD exitCode = ~0u;
+        if (waited != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
+        GetExitCodeProcess(process.hProcess, &exitCode);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+        EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), waited) << arguments << ": a window keeps the program open";
+        EXPECT_EQ(std::string(arguments).find("bogus") == std::string::npos ? 0u : 2u, exitCode) << arguments;
+    }
 }
 
 TEST_F(CommandLineTest, SecondInstallIsHarmlessAndUninstallLeavesNothing) {

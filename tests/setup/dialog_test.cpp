@@ -166,44 +166,57 @@ TEST_F(SetupDialogTest, WithA64BitClientTheButtonsActOnEveryClient) {
     InstallICAClient("Alpha");
     InstallICAClient64("");
     PutDriver64BesideProgram();  // the 32-bit driver is missing
+    {
+        SetupProgram program(programFolder);
+        ASSERT_TRUE(program.dialog);
+        const std::vector<std::string> expected = {
+            "1.\t32-bit Citrix client is installed in " + clientFolder,
+            "2.\tCitrix virtual channel is not installed for the 32-bit Citrix client",
+            "3.\tERROR: Could not find 32-bit Citrix client DLL (" + driverSource() + ")",
+            "4.\t64-bit Citrix client is installed in " + clientFolder64,
+            "5.\tCitrix virtual channel is not installed for the 64-bit Citrix client",
+            "",
+        };
+        EXPECT_EQ(expected, program.LogLines());
+        // Install registers every client or none: without one client's driver it cannot run.
+        EXPECT_FALSE(program.Enabled(kInstall));
+        EXPECT_FALSE(program.Enabled(kUninstall));
+    }
+
+    PutDriverBesideProgram();
     SetupProgram program(programFolder);
     ASSERT_TRUE(program.dialog);
-    std::vector<std::string> expected = {
-        "1.\t32-bit Citrix client is installed in " + clientFolder,
-        "2.\tCitrix virtual channel is not installed for the 32-bit Citrix client",
-        "3.\tERROR: Could not find 32-bit Citrix client DLL (" + driverSource() + ")",
-        "4.\t64-bit Citrix client is installed in " + clientFolder64,
-        "5.\tCitrix virtual channel is not installed for the 64-bit Citrix client",
-        "",
-    };
-    EXPECT_EQ(expected, program.LogLines());
-    // One client with its driver beside the program is enough for Install.
     EXPECT_TRUE(program.Enabled(kInstall));
-    EXPECT_FALSE(program.Enabled(kUninstall));
-
     program.Click(kInstall);
     const std::string list = "VirtualDriverEx in registry key " + std::string(kListKey);
-    expected = {
-        "7.\t32-bit client: Error: Citrix client DLL does not exist",
-        "8.\t64-bit client: Successfully added TovaroCitrixVC.dll to registry value " + std::string(kModuleKey),
-        "9.\t64-bit client: Sucessfully read  from value " + list,
-        "10.\t64-bit client: Successfully wrote TovUSB to value " + list,
-        "11.\t64-bit client: Successfully copied " + driverSource64() + " to " + driverTarget64(),
-        "12.\t64-bit client: Citrix client installation finished successfully",
+    const std::string added = "Successfully added TovaroCitrixVC.dll to registry value " + std::string(kModuleKey);
+    // Each client's steps, then, once all of them succeeded, each client's closing line.
+    const std::vector<std::string> expected = {
+        "6.\t32-bit client: " + added,
+        "7.\t32-bit client: Sucessfully read Alpha from value " + list,
+        "8.\t32-bit client: Successfully wrote Alpha, TovUSB to value " + list,
+        "9.\t32-bit client: Successfully copied " + driverSource() + " to " + driverTarget(),
+        "10.\t64-bit client: " + added,
+        "11.\t64-bit client: Sucessfully read  from value " + list,
+        "12.\t64-bit client: Successfully wrote TovUSB to value " + list,
+        "13.\t64-bit client: Successfully copied " + driverSource64() + " to " + driverTarget64(),
+        "14.\t32-bit client: Citrix client installation finished successfully",
+        "",
+        "15.\t64-bit client: Citrix client installation finished successfully",
         "",
     };
     std::vector<std::string> lines = program.LogLines();
-    ASSERT_EQ(13u, lines.size());
-    EXPECT_EQ(expected, std::vector<std::string>(lines.begin() + 6, lines.end()));
+    ASSERT_EQ(17u, lines.size());
+    EXPECT_EQ(expected, std::vector<std::string>(lines.begin() + 5, lines.end()));
     EXPECT_TRUE(program.Enabled(kUninstall));
     EXPECT_EQ("TovaroCitrixVC.dll", ModuleValue64());
-    EXPECT_FALSE(ModuleKeyExists());
+    EXPECT_EQ("TovaroCitrixVC.dll", ModuleValue());
 
     program.Click(kUninstall);
     lines = program.LogLines();
-    ASSERT_EQ(20u, lines.size());
-    EXPECT_EQ("13.\t32-bit client: Citrix virtual channel is not installed, nothing to remove", lines[13]);
-    EXPECT_EQ("17.\t64-bit client: Successfully deleted " + driverTarget64(), lines[17]);
+    ASSERT_EQ(29u, lines.size());
+    EXPECT_EQ("16.\t32-bit client: Successfully deleted registry key " + std::string(kModuleKey), lines[17]);
+    EXPECT_EQ("24.\t64-bit client: Successfully deleted " + driverTarget64(), lines[26]);
     EXPECT_FALSE(program.Enabled(kUninstall));
     EXPECT_TRUE(program.Enabled(kInstall));
     EXPECT_FALSE(ModuleKeyExists64());

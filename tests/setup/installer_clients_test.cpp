@@ -115,9 +115,14 @@ TEST_F(ClientsTest, BothClientsAreInstalledAndUninstalled32BitFirst) {
     EXPECT_TRUE(Installer().CanInstall());
     EXPECT_FALSE(Installer().CanUninstall());
 
+    // Each client's steps, then each client's closing line once all of them succeeded.
     std::vector<std::string> expected = Installed("32-bit client: ", "Alpha", driverSource(), driverTarget());
-    for (const std::string& line : Installed("64-bit client: ", "", driverSource64(), driverTarget64()))
-        expected.push_back(line);
+    const std::vector<std::string> installed64 = Installed("64-bit client: ", "", driverSource64(), driverTarget64());
+    const std::string done32 = expected.back();
+    expected.pop_back();
+    expected.insert(expected.end(), installed64.begin(), installed64.end() - 1);
+    expected.push_back(done32);
+    expected.push_back(installed64.back());
     EXPECT_EQ(expected, Install(true));
     EXPECT_EQ(kDriverContent, Content(driverTarget()));
     EXPECT_EQ(kDriver64Content, Content(driverTarget64()));
@@ -143,24 +148,29 @@ TEST_F(ClientsTest, BothClientsAreInstalledAndUninstalled32BitFirst) {
     EXPECT_FALSE(Installer().CanUninstall());
 }
 
-TEST_F(ClientsTest, OneClientsFailureNeitherStopsNorHidesTheOther) {
-    // The 32-bit driver is missing: that client fails, the 64-bit one is still installed, and the
-    // whole install reports the failure.
+TEST_F(ClientsTest, OneClientsMissingDriverStopsTheInstallBeforeAnythingChanges) {
+    // The 32-bit driver is missing: install registers every client or none.
     InstallICAClient("");
     InstallICAClient64("");
     PutDriver64BesideProgram();
     EXPECT_EQ("ERROR: Could not find 32-bit Citrix client DLL (" + driverSource() + ")", State()[2]);
-    std::vector<std::string> expected = {"32-bit client: Error: Citrix client DLL does not exist"};
-    for (const std::string& line : Installed("64-bit client: ", "", driverSource64(), driverTarget64()))
-        expected.push_back(line);
-    EXPECT_EQ(expected, Install(false));
+    EXPECT_FALSE(Installer().CanInstall());
+    EXPECT_EQ(std::vector<std::string>{"32-bit client: Error: Citrix client DLL does not exist"}, Install(false));
     EXPECT_FALSE(ModuleKeyExists());
+    EXPECT_FALSE(ModuleKeyExists64());
+    EXPECT_FALSE(FileExists(driverTarget64()));
 
-    // The channel is registered with the 64-bit client only: uninstall has nothing to remove from
+    // The channel registered with the 64-bit client only: uninstall has nothing to remove from
     // the 32-bit one, which is not a failure.
-    expected = {"32-bit client: Citrix virtual channel is not installed, nothing to remove"};
-    for (const std::string& line : Uninstalled("64-bit client: ", "TovUSB", "", driverTarget64()))
-        expected.push_back(line);
+    PutDriverBesideProgram();
+    WriteList64("TovUSB");
+    WriteFile(driverTarget64(), kDriver64Content);
+    std::vector<std::string> expected = {"32-bit client: Citrix virtual channel is not installed, nothing to remove",
+                                         "64-bit client: Registry key " + kModule + " does not exist, nothing to delete",
+                                         "64-bit client: Sucessfully read TovUSB from value " + kList,
+                                         "64-bit client: Successfully wrote  to value " + kList,
+                                         "64-bit client: Successfully deleted " + driverTarget64(),
+                                         "64-bit client: Citrix client uninstall finished successfully\r\n"};
     EXPECT_EQ(expected, Uninstall(true));
 }
 

@@ -203,13 +203,28 @@ TEST_F(InstallerTest, InstallWithoutTheDriverBesideTheProgramChangesNothing) {
     RemoveDirectoryA(driverSource().c_str());
 }
 
-TEST_F(InstallerTest, UninstallWithoutTheModuleKeyChangesNothingElse) {
+TEST_F(InstallerTest, UninstallRemovesEachPieceThatIsLeftAndASecondRunFinishes) {
+    // A removal that stopped part-way left the list entry and the file, but not the module key.
     InstallICAClient("A, TovUSB");
     WriteFile(driverTarget(), "installed");
-    EXPECT_EQ(std::vector<std::string>{"ERROR: Could not delete registry key " + kModuleKeyText},
-              Uninstall());
-    EXPECT_EQ("A, TovUSB", List());
-    EXPECT_TRUE(FileExists(driverTarget()));
+    EXPECT_TRUE(installer.IsChannelInstalled());
+    EXPECT_TRUE(installer.CanUninstall());
+    const std::vector<std::string> expected = {
+        "Registry key " + kModuleKeyText + " does not exist, nothing to delete", Read("A, TovUSB"), Wrote("A"),
+        "Successfully deleted " + driverTarget(), kUninstallDone};
+    EXPECT_EQ(expected, Uninstall());
+    EXPECT_EQ("A", List());
+    EXPECT_FALSE(FileExists(driverTarget()));
+    EXPECT_FALSE(installer.IsChannelInstalled());
+
+    // Only the module key left: it alone makes the channel count as installed, and goes.
+    WriteModuleValue("TovaroCitrixVC.dll");
+    EXPECT_TRUE(installer.IsChannelInstalled());
+    const std::vector<std::string> second = {"Successfully deleted registry key " + kModuleKeyText, Read("A"),
+                                             driverTarget() + " does not exist, nothing to delete", kUninstallDone};
+    EXPECT_EQ(second, Uninstall());
+    EXPECT_FALSE(ModuleKeyExists());
+    EXPECT_EQ("A", List());
 }
 
 TEST_F(InstallerTest, WithoutTheICAClientNothingIsTouched) {
@@ -228,45 +243,59 @@ TEST_F(InstallerTest, WithoutTheICAClientNothingIsTouched) {
     EXPECT_FALSE(installer.IsICAClientInstalled());
 }
 
-TEST_F(InstallerTest, MissingVirtualDriverListStopsAfterTheModuleKey) {
+TEST_F(InstallerTest, AFailedInstallPutsBackExactlyWhatWasThere) {
+    // No list: the read fails after the module key was written; the key is deleted again.
     InstallICAClient(nullptr);
     PutDriverBesideProgram();
     const std::vector<std::string> expected = {
-        kAdded, "ERROR: Could not read value VirtualDriverEx in registry key " + kListKeyText};
+        kAdded, "ERROR: Could not read value VirtualDriverEx in registry key " + kListKeyText,
+        "Put back: deleted registry key " + kModuleKeyText,
+        "ERROR: Citrix client installation failed; what it had changed was put back"};
     EXPECT_EQ(expected, Install());
-    EXPECT_EQ(0, lastRefreshes);
-    EXPECT_EQ("TovaroCitrixVC.dll", ModuleValue());  // the step already done stays done
+    EXPECT_FALSE(ModuleKeyExists());
     EXPECT_FALSE(FileExists(driverTarget()));
 
-    // Uninstall deletes the key, then stops at the same read.
-    const std::vector<std::string> uninstalled = {
-        "Successfully deleted registry key " + kModuleKeyText,
-        "ERROR: Could not read value VirtualDriverEx in registry key " + kListKeyText};
-    EXPECT_EQ(uninstalled, Uninstall());
-    EXPECT_FALSE(ModuleKeyExists());
-}
-
-TEST_F(InstallerTest, DriverFileInUseFailsTheCopyAndTheDelete) {
-    InstallICAClient("");
-    PutDriverBesideProgram();
-    WriteFile(driverTarget(), "loaded by the ICA Client");
-    // The ICA Client holds the loaded driver open without delete sharing.
-    HANDLE loaded = CreateFileA(driverTarget().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, loaded);
-    std::vector<std::string> lines = Install();
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ("ERROR: Could not copy " + driverSource() + " to " + driverTarget(), lines.back());
-    EXPECT_EQ(0, lastRefreshes);
-
-    WriteModuleValue("TovaroCitrixVC.dll");
-    lines = Uninstall();
-    ASSERT_FALSE(lines.empty());
-    EXPECT_EQ("ERROR: Could not delete " + driverTarget(), lines.back());
-    CloseHandle(loaded);
+    // A registration from before (another driver name in the module key, an older file, the
+    // list entry) and a copy that fails: the target is held open without delete sharing, so it
+    // can be neither renamed nor replaced. Everything is as it was.
+    WriteList("Alpha, TovUSB");
+    WriteModuleValue("Older.dll");
+    WriteFile(driverTarget(), "older driver");
+    HANDLE held = CreateFileA(driverTarget().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    const std::vector<std::string> lines = Install();
+    CloseHandle(held);
+    const std::vector<std::string> heldExpected = {
+        kAdded, Read("Alpha, TovUSB"), "ERROR: Could not copy " + driverSource() + " to " + driverTarget(),
+        "Put back: value DriverNameWin32 in registry key " + kModuleKeyText + " as it was",
+        "ERROR: Citrix client installation failed; what it had changed was put back"};
+    EXPECT_EQ(heldExpected, lines);
+    EXPECT_EQ("Older.dll", ModuleValue());
+    EXPECT_EQ("Alpha, TovUSB", List());
     std::string content;
     ASSERT_TRUE(ReadFile(driverTarget(), content));
-    EXPECT_EQ("loaded by the ICA Client", content);
+    EXPECT_EQ("older driver", content);
+}
+
+TEST_F(InstallerTest, AFileThatCannotBeRenamedFailsOnlyItsOwnUninstallStep) {
+    InstallICAClient("A, TovUSB");
+    WriteModuleValue("TovaroCitrixVC.dll");
+    WriteFile(driverTarget(), "held");
+    HANDLE held = CreateFileA(driverTarget().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, held);
+    const std::vector<std::string> expected = {"Successfully deleted registry key " + kModuleKeyText,
+                                               Read("A, TovUSB"), Wrote("A"),
+                                               "ERROR: Could not delete " + driverTarget()};
+    EXPECT_EQ(expected, Uninstall());
+    CloseHandle(held);
+    EXPECT_FALSE(ModuleKeyExists());
+    EXPECT_EQ("A", List());
+    // The Uninstall button stays enabled for the file, and a second run removes it.
+    EXPECT_TRUE(installer.CanUninstall());
+    const std::vector<std::string> second = {"Registry key " + kModuleKeyText + " does not exist, nothing to delete",
+                                             Read("A"), "Successfully deleted " + driverTarget(), kUninstallDone};
+    EXPECT_EQ(second, Uninstall());
+    EXPECT_FALSE(installer.CanUninstall());
 }
 
 TEST_F(InstallerTest, FolderValueWithoutTrailingSeparatorStillGetsTheFileInside) {
