@@ -369,7 +369,9 @@ TEST_F(MsiPackageTest, AFailedRegistrationPutsBackExactlyWhatItChangedAndRollsBa
     const std::string log = ReadLog(setupLog);
     // The failure came after the first changes.
     EXPECT_NE(std::string::npos, log.find("Successfully wrote Beta, TovUSB to value VirtualDriverEx")) << log;
-    if (TOV_MSI_SHIPPED) EXPECT_NE(std::string::npos, log.find("32-bit client: Successfully copied")) << log;
+    if (TOV_MSI_SHIPPED) {
+        EXPECT_NE(std::string::npos, log.find("32-bit client: Successfully copied")) << log;
+    }
     EXPECT_NE(std::string::npos, log.find("ERROR: Could not copy")) << log;
     EXPECT_NE(std::string::npos, log.find("what it had changed was put back")) << log;
     // Exactly the state from before.

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "ProcessWindow.h"
 #include "SetupCommandLine.h"
 #include "setup_program.h"
 #include "setup_sandbox.h"
@@ -141,18 +142,40 @@ TEST_F(CommandLineTest, ExitCodes) {
     EXPECT_FALSE(FileExists(LogPath("quoted.log")));
 }
 
+// Starts the program without a console and without redirected output, so the usage has nowhere
+// to go but a message box.
+PROCESS_INFORMATION StartDetached(const std::string& exe, const std::string& arguments, const std::string& folder) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    std::string commandLine = "\"" + exe + "\" " + arguments;
+    EXPECT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
+                               folder.c_str(), &startup, &process))
+        << commandLine;
+    return process;
+}
+
 TEST_F(CommandLineTest, QuietUsageOpensNoWindowWithoutAConsole) {
-    // Started without a console and without redirected output, the usage has nowhere to go but a
-    // message box; a quiet run never opens one, so the program ends by itself with its exit code.
-    // RunSetupProgram gives up (~0) if a window keeps the program open.
     const std::string exe = CopyProgramTo(programFolder);
+    // Without /quiet the usage box opens (the check below can see it), and closes on WM_CLOSE.
+    {
+        PROCESS_INFORMATION process = StartDetached(exe, "/?", programFolder);
+        ASSERT_TRUE(process.hProcess);
+        HWND box = nullptr;
+        for (DWORD waited = 0; !box && waited < kWaitMs; waited += 20) {
+            box = testsupport::FindProcessWindow(process.dwProcessId, "TovaroCitrixVCClientSetup");
+            if (!box && WaitForSingleObject(process.hProcess, 20) == WAIT_OBJECT_0) break;
+        }
+        EXPECT_TRUE(box != nullptr) << "no usage box without /quiet";
+        if (box) PostMessageA(box, WM_CLOSE, 0, 0);
+        if (WaitForSingleObject(process.hProcess, kWaitMs) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
+        CloseHandle(process.hThread);
+        CloseHandle(process.hProcess);
+    }
+    // With /quiet the program ends by itself with its exit code: a box would keep it open.
     for (const char* arguments : {"/quiet /?", "/? /quiet", "/install /quiet /bogus"}) {
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION process = {};
-        std::string commandLine = "\"" + exe + "\" " + arguments;
-        ASSERT_TRUE(CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
-                                   programFolder.c_str(), &startup, &process));
+        PROCESS_INFORMATION process = StartDetached(exe, arguments, programFolder);
+        ASSERT_TRUE(process.hProcess);
         const DWORD waited = WaitForSingleObject(process.hProcess, kWaitMs);
         DWORD exitCode = ~0u;
         if (waited != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
@@ -162,65 +185,6 @@ TEST_F(CommandLineTest, QuietUsageOpensNoWindowWithoutAConsole) {
         EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), waited) << arguments << ": a window keeps the program open";
         EXPECT_EQ(std::string(arguments).find("bogus") == std::string::npos ? 0u : 2u, exitCode) << arguments;
     }
-}
-
-TEST_F(CommandLineTest, SecondInstallIsHarmlessAndUninstallLeavesNothing) {
-    InstallICAClient("Alpha");
-    InstallICAClient64("Beta");
-    PutDriverBesideProgram();
-    PutDriver64BesideProgram();
-    for (int run = 0; run < 2; ++run) {
-        SCOPED_TRACE(run);
-        EXPECT_EQ(0u, Quiet("/install", "install.log"));
-        std::string list;
-        ASSERT_TRUE(ReadList(list));
-        EXPECT_EQ("Alpha, TovUSB", list);
-        ASSERT_TRUE(ReadList64(list));
-        EXPECT_EQ("Beta, TovUSB", list);
-        std::string content;
-        ASSERT_TRUE(ReadFile(driverTarget(), content));
-        EXPECT_EQ(kDriverContent, content);
-        ASSERT_TRUE(ReadFile(driverTarget64(), content));
-        EXPECT_EQ(kDriver64Content, content);
-    }
-    // The log file is appended to: both runs are in it, each starting at line 1.
-    const std::string log = LogContent("install.log");
-    EXPECT_EQ(log.find("1.\t32-bit Citrix client is installed in"), 0u) << log;
-    EXPECT_NE(std::string::npos, log.find("1.\t32-bit Citrix client is installed in", 1)) << log;
-
-    EXPECT_EQ(0u, Quiet("/uninstall", "uninstall.log"));
-    EXPECT_FALSE(ModuleKeyExists());
-    EXPECT_FALSE(ModuleKeyExists64());
-    EXPECT_FALSE(FileExists(driverTarget()));
-    EXPECT_FALSE(FileExists(driverTarget64()));
-    std::string list;
-    ASSERT_TRUE(ReadList(list));
-    EXPECT_EQ("Alpha", list);
-    ASSERT_TRUE(ReadList64(list));
-    EXPECT_EQ("Beta", list);
-}
-
-TEST_F(CommandLineTest, LogFileHoldsWhatTheDialogShows) {
-    InstallICAClient("Alpha");
-    InstallICAClient64("");
-    PutDriverBesideProgram();
-    PutDriver64BesideProgram();
-    std::string shown;
-    {
-        // Without /quiet the dialog opens and runs the install by itself.
-        SetupProgram program(programFolder, "/install /log \"" + LogPath("dialog.log") + "\"", 0);
-        ASSERT_TRUE(program.dialog);
-        ASSERT_TRUE(program.WaitForLogEnd("64-bit client: Citrix client installation finished successfully\r\n\r\n"))
-            << program.Log();
-        shown = program.Log();
-        EXPECT_TRUE(program.Enabled(kUninstall));
-    }
-    EXPECT_EQ(shown, LogContent("dialog.log"));
-
-    // The same install run quietly from the same state writes the same lines.
-    EXPECT_EQ(0u, Quiet("/uninstall", "uninstall.log"));
-    EXPECT_EQ(0u, Quiet("/install", "quiet.log"));
-    EXPECT_EQ(shown, LogContent("quiet.log"));
 }
 
 }  // namespace
