@@ -290,7 +290,11 @@ TEST_F(MsiPackageTest, InstallRepairAndRemovalOverADialogInstallWithTheDriverInU
     EXPECT_NE(std::string::npos, ReadLog(setupLog).find("completes the replacement")) << ReadLog(setupLog);
 
     // Repair ("Repair" in Programs and Features) and a reinstall of every file keep it registered.
-    ASSERT_EQ(0u, Msiexec("/fa \"" + HostPath(TOV_MSI_PATH) + "\" /qn /l*v \"" + root + "repair.log\"")) << ReadLog(setupLog);
+    // Both are given as the properties msiexec's /f sets (Wine's msiexec answers /f with 1).
+    ASSERT_EQ(0u, Msiexec("/i \"" + HostPath(TOV_MSI_PATH) + "\" REINSTALL=ALL REINSTALLMODE=omus /qn /l*v \"" + root +
+                          "repair.log\""))
+        << ReadLog(setupLog);
+    EXPECT_NE(std::string::npos, ReadLog(root + "repair.log").find("RegisterChannel")) << "the repair registered nothing";
     ExpectRegistered(kOwnClient.view, folder, kOwnClient.machine, "Alpha, TovUSB");
     ASSERT_EQ(0u, Msiexec("/i \"" + HostPath(TOV_MSI_PATH) + "\" REINSTALL=ALL REINSTALLMODE=vamus /qn /l*v \"" + root +
                           "reinstall.log\""))
