@@ -81,6 +81,18 @@ bool ReadVirtualDriverList(const CRegistry& driverList, std::string& list, CInst
     return true;
 }
 
+// The line for a driver that a running ICA Client has loaded and that was renamed aside; `ending`
+// is "replacement" or "removal".
+std::string InUseLine(const std::string& target, const std::string& aside, bool markedForRestart,
+                      const char* ending) {
+    return FormatLogText(markedForRestart ? "%s is in use; it was renamed to %s and is deleted at the next restart. A "
+                                            "restart (or the end of the running Citrix sessions) completes the %s"
+                                          : "%s is in use; it was renamed to %s, which the next install or uninstall "
+                                            "deletes. A restart (or the end of the running Citrix sessions) completes "
+                                            "the %s",
+                         target.c_str(), aside.c_str(), ending);
+}
+
 }  // namespace
 
 CChannelInstaller::CChannelInstaller() : CChannelInstaller(GetProgramFolder) {}
@@ -369,13 +381,8 @@ void CChannelInstaller::FinishInstall(const ClientChanges& changes, CInstallerLo
     CClientLog clientLog(log, changes.client, changes.perClient);
     if (!changes.movedAside.empty() && !DeleteDriverFile(changes.movedAside)) {
         // Still loaded by a running ICA Client: new sessions load the new file already.
-        const bool marked = DeleteAtRestart(changes.movedAside);
-        clientLog.AddLogLine(FormatLogText(
-            marked ? "%s is in use; it was renamed to %s and is deleted at the next restart. A restart (or the end "
-                     "of the running Citrix sessions) completes the replacement"
-                   : "%s is in use; it was renamed to %s, which the next install or uninstall deletes. A restart (or "
-                     "the end of the running Citrix sessions) completes the replacement",
-            changes.target.c_str(), changes.movedAside.c_str()));
+        clientLog.AddLogLine(InUseLine(changes.target, changes.movedAside, DeleteAtRestart(changes.movedAside),
+                                       "replacement"));
     }
     clientLog.AddLogLine("Citrix client installation finished successfully\r\n");
     clientLog.Refresh();
@@ -495,13 +502,7 @@ bool CChannelInstaller::UninstallFor(ClientBitness client, CInstallerLogInterfac
             log.AddLogLine(FormatLogText("ERROR: Could not delete %s", target.c_str()));
             allDone = false;
         } else {
-            const bool marked = DeleteAtRestart(aside);
-            log.AddLogLine(FormatLogText(
-                marked ? "%s is in use; it was renamed to %s and is deleted at the next restart. A restart (or the "
-                         "end of the running Citrix sessions) completes the removal"
-                       : "%s is in use; it was renamed to %s, which the next install or uninstall deletes. A restart "
-                         "(or the end of the running Citrix sessions) completes the removal",
-                target.c_str(), aside.c_str()));
+            log.AddLogLine(InUseLine(target, aside, DeleteAtRestart(aside), "removal"));
         }
     }
     if (!allDone) return false;
