@@ -113,6 +113,12 @@ if(TOV_OPENSSL)
 endif()
 
 file(SHA256 ${TOV_SIGN_PFX} tov_sign_pfx_hash)
+# A nested build is configured again only when its arguments change: the certificate's hash among
+# them makes a new certificate in the same file sign its files again too.
+list(APPEND TOV_SIGN_SUBBUILD_ARGS -DTOV_SIGN_PFX_SHA256=${tov_sign_pfx_hash})
+if(DEFINED TOV_SIGN_PFX_SHA256 AND NOT TOV_SIGN_PFX_SHA256 STREQUAL tov_sign_pfx_hash)
+  message(STATUS "Signing: the certificate changed since the enclosing build was configured")
+endif()
 file(CONFIGURE OUTPUT ${TOV_SIGN_SETTINGS_FILE} CONTENT
      "pfx=${TOV_SIGN_PFX}\npfx-sha256=${tov_sign_pfx_hash}\ntimestamp=${TOV_SIGN_TIMESTAMP_URL}\n")
 set(tov_sign_timestamp_text "")
