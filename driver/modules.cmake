@@ -33,6 +33,7 @@ if(TOV_WINDOWS)
     set(tov_shipping_backend tov_hid_setupapi)
   endif()
   tov_add_driver_module(TovaroCitrixVC "${tov_shipping_backend}" ${CMAKE_CURRENT_SOURCE_DIR}/TovaroCitrixVC.def)
+  tov_sign_target(TovaroCitrixVC)
 endif()
 # The simulation module is defined beside the simulated bus (tools/simbus), which adds it with
 # tov_add_driver_module(TovaroCitrixVCSim tov_simbus ...).

@@ -31,6 +31,19 @@ runs_32bit_wine() {
 }
 win32_not_run_reason="this host cannot execute 32-bit x86 code (no IA-32 emulation in its kernel)"
 
+# The Windows builds are signed with a throw-away certificate authority's code-signing certificate,
+# so every Windows test runs on the signed files and tests/signing verifies them against that CA.
+# The password reaches CMake through the environment, never a command line.
+sign_dir=$root/build/signing-test
+sign_options=()
+case " $presets " in *" win"*)
+  if bash "$here/test-signing-certificate.sh" "$sign_dir"; then
+    sign_options=(-DTOV_SIGN_PFX="$sign_dir/tovusb-test.pfx" -DTOV_SIGN_VERIFY_CA="$sign_dir/ca.pem")
+  else
+    status=1; failed_steps+=("signing-certificate")
+  fi ;;
+esac
+
 for preset in $presets; do
   echo "=== $preset: configure and build"
   rm -f "build/$preset/junit.xml" "build/$preset.unlisted"
@@ -41,7 +54,16 @@ for preset in $presets; do
              options=(-DTOV_RUN_WINDOWS_TESTS=OFF); fi ;;
     win*) options=(-DTOV_RUN_WINDOWS_TESTS=ON) ;;
   esac
-  if ! cmake --preset "$preset" "${options[@]}" >"build/$preset.configure.log" 2>&1; then
+  case $preset in win*)
+    if [ ${#sign_options[@]} -gt 0 ]; then
+      options+=("${sign_options[@]}")
+      TOV_SIGN_PASSWORD=$(cat "$sign_dir/password"); export TOV_SIGN_PASSWORD
+    fi ;;
+  esac
+  cmake --preset "$preset" "${options[@]}" >"build/$preset.configure.log" 2>&1
+  rc=$?
+  unset TOV_SIGN_PASSWORD
+  if [ "$rc" -ne 0 ]; then
     cat "build/$preset.configure.log"; status=1; failed_steps+=("$preset:configure"); continue
   fi
   if ! cmake --build "build/$preset" -j"$jobs" >"build/$preset.build.log" 2>&1; then

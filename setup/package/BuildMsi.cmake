@@ -2,6 +2,7 @@
 # for. Run as a script:
 #   cmake -DWIXL=... -DMSIBUILD=... -DMSIINFO=... -DWXS=TovUSB.wxs -DOUTPUT=TovUSB.msi -DVERSION=1.0.0
 #         -DPRODUCT_CODE=... -DSETUP_PROGRAM=... -DDRIVER32=... -DDRIVER64=... -P BuildMsi.cmake
+# With -DSIGN_SCRIPT=TovSign.cmake and its settings (cmake/TovSigning.cmake) the package is signed.
 foreach(var WIXL MSIBUILD MSIINFO WXS OUTPUT VERSION PRODUCT_CODE SETUP_PROGRAM DRIVER32 DRIVER64)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "BuildMsi.cmake: ${var} is not set")
@@ -77,5 +78,12 @@ file(WRITE "${idt}" "Action\tDescription\tTemplate\ns72\tL0\tL0\nActionText\tAct
      "RollbackChannel\tUndoing the TovUSB channel registration: TovaroCitrixVCClientSetup.exe /uninstall\t\n")
 run(${MSIBUILD} "${temporary}" -i "${idt}")
 file(REMOVE "${idt}")
+
+# Signed last, over the finished database; the files inside it were signed when they were built.
+if(DEFINED SIGN_SCRIPT)
+  set(FILE "${temporary}")
+  set(STAMP "${final}.signature")
+  include("${SIGN_SCRIPT}")
+endif()
 
 file(RENAME "${temporary}" "${final}")
