@@ -15,6 +15,7 @@
 #include "HIDSeam.h"
 #include "HidrawSysfs.h"
 #include "ReportDescriptor.h"
+#include "ReportLayout.h"
 
 namespace hidseam {
 
@@ -174,30 +175,11 @@ void DestroyDeviceInfoList(void* deviceSet) { delete static_cast<DeviceSet*>(dev
 
 long ReadInputReport(Handle handle, char* report, size_t length) {
     OpenNode node;
-    if (length == 0 || !FindNode(handle, node)) {
+    if (!FindNode(handle, node)) {
         errno = EBADF;
         return -1;
     }
-    const int fd = static_cast<int>(handle);
-    if (node.summary.numberedInputReports) {
-        // hidraw delivers the report id first, as Windows does. A report of another top-level
-        // collection of the same node is not one this interface delivers on Windows.
-        const ssize_t n = read(fd, report, length);
-        if (n > 0 && !node.summary.inputReportIds.test(static_cast<uint8_t>(report[0]))) {
-            errno = EAGAIN;
-            return -1;
-        }
-        return static_cast<long>(n);
-    }
-    // Without numbered reports hidraw delivers the data alone: the report-id byte 0 goes in front.
-    report[0] = 0;
-    if (length == 1) {
-        char discarded[64];
-        const ssize_t n = read(fd, discarded, sizeof discarded);
-        return n > 0 ? 1 : static_cast<long>(n);
-    }
-    const ssize_t n = read(fd, report + 1, length - 1);
-    return n > 0 ? static_cast<long>(n + 1) : static_cast<long>(n);
+    return hidraw::ReadReportInWindowsLayout(static_cast<int>(handle), node.summary, report, length);
 }
 
 }  // namespace hidseam
