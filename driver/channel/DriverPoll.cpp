@@ -40,6 +40,11 @@ int DriverPoll(VD*, DLLPOLL* poll, uint16_t*) {
     try {
         RunEnginePollHook();
     } catch (...) {
+        const std::string what = DescribeCurrentException();
+        try {
+            TraceClientError("The device monitor threw " + what);
+        } catch (...) {
+        }
     }
     if (state.client) {
         // Like the receive path, the poll path lets no exception reach the ICA Client.
