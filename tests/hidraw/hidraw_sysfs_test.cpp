@@ -9,22 +9,19 @@
 
 #include "HIDSeam.h"
 #include "HidrawSysfs.h"
+#include "ScratchFolder.h"
 
 namespace {
 
 class FakeSysfs : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/tovusb-sysfs-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        root = pattern;
+        ASSERT_TRUE(scratch.Made());
+        root = scratch.Path();
         hidraw::SetSystemRoot(root);
     }
-    void TearDown() override {
-        hidraw::SetSystemRoot("");
-        std::system(("rm -rf '" + root + "'").c_str());
-    }
-    void MakeFolder(const std::string& path) { std::system(("mkdir -p '" + root + path + "'").c_str()); }
+    void TearDown() override { hidraw::SetSystemRoot(""); }
+    void MakeFolder(const std::string& path) { ASSERT_TRUE(scratch.MakeFolder(path)); }
     void Write(const std::string& path, const std::string& text) { std::ofstream(root + path) << text; }
     void Link(const std::string& target, const std::string& link) {
         ASSERT_EQ(0, symlink((root + target).c_str(), (root + link).c_str()));
@@ -36,6 +33,7 @@ protected:
         Link(hidDevice + "/hidraw/" + name, "/sys/class/hidraw/" + name);
         Link(hidDevice, hidDevice + "/hidraw/" + name + "/device");
     }
+    ScratchFolder scratch{"tovusb-sysfs"};
     std::string root;
 };
 

@@ -8,6 +8,7 @@
 #include "HardwareButtonMap.h"
 #include "IcaClientFolders.h"
 #include "ProfileFile.h"
+#include "ScratchFolder.h"
 
 TEST(IcaClientFolders, HomeThenModuleFolder) {
     const IcaClientFolders f = FindIcaClientFolders("/home/nurse", "/opt/Citrix/ICAClient");
@@ -25,9 +26,8 @@ namespace {
 class ButtonMapFolders : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/tovusb-folders-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        root = pattern;
+        ASSERT_TRUE(scratch.Made());
+        root = scratch.Path();
         client = root + "/home/.ICAClient";
         module = root + "/module";
         current = root + "/current";
@@ -35,11 +35,9 @@ protected:
         ASSERT_EQ(0, chdir(current.c_str()));
         SetProfileSearchFolders({client, module});
     }
-    void TearDown() override {
-        SetProfileSearchFolders({});
-        std::system(("rm -rf '" + root + "'").c_str());
-    }
+    void TearDown() override { SetProfileSearchFolders({}); }
     static void Write(const std::string& path, const std::string& text) { std::ofstream(path) << text; }
+    ScratchFolder scratch{"tovusb-folders"};
     std::string root, client, module, current;
 };
 

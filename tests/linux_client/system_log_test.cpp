@@ -9,16 +9,12 @@
 #include <fstream>
 #include <sstream>
 
+#include "ScratchFolder.h"
 #include "SystemLog.h"
 #include "TraceFile.h"
 #include "TraceLog.h"
 
 namespace {
-
-std::string TempFolder() {
-    char pattern[] = "/tmp/tovusb-syslog-XXXXXX";
-    return mkdtemp(pattern) ? pattern : "";
-}
 
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path);
@@ -47,8 +43,9 @@ TEST(SystemLog, LongTextsAreCut) {
 }
 
 TEST(SystemLog, LineReachesTheSocket) {
-    const std::string folder = TempFolder();
-    const std::string path = folder + "/log";
+    ScratchFolder scratch("tovusb-syslog");
+    ASSERT_TRUE(scratch.Made());
+    const std::string path = scratch.Path() + "/log";
     const int fd = socket(AF_UNIX, SOCK_DGRAM, 0);
     sockaddr_un address = {};
     address.sun_family = AF_UNIX;
@@ -62,11 +59,12 @@ TEST(SystemLog, LineReachesTheSocket) {
     unlink(path.c_str());
     // Nobody listening any more: false, and nothing waits.
     EXPECT_FALSE(SendSystemLogLine("<11>lost", path));
-    rmdir(folder.c_str());
 }
 
 TEST(SystemLog, TheBoxIsAnErrorLineOfTheTraceLog) {
-    const std::string folder = TempFolder();
+    ScratchFolder scratch("tovusb-syslog");
+    ASSERT_TRUE(scratch.Made());
+    const std::string folder = scratch.Path();
     { std::ofstream create(folder + "/CitrixClient.log"); }
     tracefile::SetLogFolder(folder);
     EXPECT_EQ(1, SystemLogMessageBox("Reading from USB deviced failed: Input/output error", "USBHIDManager", 0x10));
@@ -76,7 +74,6 @@ TEST(SystemLog, TheBoxIsAnErrorLineOfTheTraceLog) {
                                           "Input/output error\n"))
         << log;
     tracefile::SetLogFolder("");
-    std::system(("rm -rf '" + folder + "'").c_str());
 }
 
 TEST(TraceLogFolder, DriveRootLogsMoveIntoTheFolder) {
@@ -95,7 +92,9 @@ TEST(TraceLogFolder, DriveRootLogsMoveIntoTheFolder) {
 TEST(TraceLogFolder, ALogMissingFromTheFolderIsNotWritten) {
     // The folder has no CitrixClient.log, the current folder has the Windows-named file: neither
     // gets a line. Then a second log that exists in the folder does (the mapping is in use).
-    const std::string folder = TempFolder();
+    ScratchFolder scratch("tovusb-syslog");
+    ASSERT_TRUE(scratch.Made());
+    const std::string folder = scratch.Path();
     ASSERT_EQ(0, chdir(folder.c_str()));
     { std::ofstream create("c:\\CitrixClient.log"); }
     { std::ofstream create(folder + "/CitrixServer.log"); }
@@ -106,5 +105,4 @@ TEST(TraceLogFolder, ALogMissingFromTheFolderIsNotWritten) {
     EXPECT_NE(std::string::npos, ReadAll(folder + "/CitrixServer.log").find("\tCitrixClient\tserver line\n"));
     EXPECT_FALSE(tracefile::IsExistingFile(kClientLogPath));
     tracefile::SetLogFolder("");
-    std::system(("rm -rf '" + folder + "'").c_str());
 }

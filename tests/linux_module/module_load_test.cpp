@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "EngineSimulator.h"
+#include "ScratchFolder.h"
 
 namespace {
 
@@ -23,14 +24,13 @@ std::string ReadAll(const std::string& path) {
 class ShippingModule : public ::testing::Test {
 protected:
     void SetUp() override {
-        char pattern[] = "/tmp/tovusb-module-XXXXXX";
-        ASSERT_NE(nullptr, mkdtemp(pattern));
-        home = pattern;
-        ASSERT_EQ(0, std::system(("mkdir -p '" + home + "/.ICAClient' '" + home + "/cwd'").c_str()));
+        ASSERT_TRUE(scratch.Made());
+        home = scratch.Path();
+        ASSERT_TRUE(scratch.MakeFolder(".ICAClient"));
+        ASSERT_TRUE(scratch.MakeFolder("cwd"));
         ASSERT_EQ(0, chdir((home + "/cwd").c_str()));
         setenv("HOME", home.c_str(), 1);
     }
-    void TearDown() override { std::system(("rm -rf '" + home + "'").c_str()); }
 
     // CreateManager 0x1000, and its reply back on the channel.
     void CreateManager(enginesim::EngineSimulator& sim) {
@@ -49,6 +49,7 @@ protected:
         options.pollIntervalMs = 10;
         return options;
     }
+    ScratchFolder scratch{"tovusb-module"};
     std::string home;
 };
 
