@@ -12,6 +12,8 @@
 #include "EnginePollHook.h"
 #include "HIDSeam.h"
 #include "HidrawNotifications.h"
+#include "HidrawSysfs.h"
+#include "ScratchFolder.h"
 
 namespace {
 
@@ -192,4 +194,24 @@ TEST(KernelMonitor, OpensWithoutUdevAndHasNothingWaiting) {
     EXPECT_STREQ("kernel", monitor->Source());
     hidraw::NodeEvent event;
     EXPECT_FALSE(monitor->Receive(event));
+}
+
+TEST(MonitorChoice, UdevWhenItsDaemonRunsElseTheKernel) {
+    // The choice looks at udev's control socket below the system root.
+    ScratchFolder root("tovusb-udev");
+    ASSERT_TRUE(root.Made());
+    hidraw::SetSystemRoot(root.Path());
+    EXPECT_FALSE(hidraw::UdevDaemonRuns());
+    std::unique_ptr<hidraw::CDeviceMonitor> without = hidraw::CDeviceMonitor::Create();
+    ASSERT_NE(nullptr, without);
+    EXPECT_STREQ("kernel", without->Source());
+    ASSERT_TRUE(root.MakeFolder("run/udev/control"));
+    EXPECT_TRUE(hidraw::UdevDaemonRuns());
+    // libudev.so.1 is loaded (scripts/bootstrap.sh installs it) and its monitor opens.
+    std::unique_ptr<hidraw::CDeviceMonitor> with = hidraw::CDeviceMonitor::Create();
+    ASSERT_NE(nullptr, with);
+    EXPECT_STREQ("udev", with->Source());
+    hidraw::NodeEvent event;
+    EXPECT_FALSE(with->Receive(event));  // nothing waiting, and the receive does not wait
+    hidraw::SetSystemRoot("");
 }
