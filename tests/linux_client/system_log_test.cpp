@@ -9,21 +9,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "FileText.h"
 #include "ScratchFolder.h"
 #include "SystemLog.h"
 #include "TraceFile.h"
 #include "TraceLog.h"
-
-namespace {
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-}  // namespace
 
 TEST(SystemLog, LineCarriesIdentityCaptionAndText) {
     setenv("TZ", "UTC", 1);
@@ -68,7 +58,7 @@ TEST(SystemLog, TheBoxIsAnErrorLineOfTheTraceLog) {
     { std::ofstream create(folder + "/CitrixClient.log"); }
     tracefile::SetLogFolder(folder);
     EXPECT_EQ(1, SystemLogMessageBox("Reading from USB deviced failed: Input/output error", "USBHIDManager", 0x10));
-    const std::string log = ReadAll(folder + "/CitrixClient.log");
+    const std::string log = ReadFileText(folder + "/CitrixClient.log");
     EXPECT_EQ(0u, log.find("ERROR\t")) << log;
     EXPECT_NE(std::string::npos, log.find("\tUSBHIDManager\tUSBHIDManager: Reading from USB deviced failed: "
                                           "Input/output error\n"))
@@ -101,8 +91,8 @@ TEST(TraceLogFolder, ALogMissingFromTheFolderIsNotWritten) {
     tracefile::SetLogFolder(folder);
     WriteLogLine("client line", kClientLogPath, "CitrixClient", false);
     WriteLogLine("server line", kServerLogPath, "CitrixClient", true);
-    EXPECT_EQ("", ReadAll(folder + "/c:\\CitrixClient.log"));
-    EXPECT_NE(std::string::npos, ReadAll(folder + "/CitrixServer.log").find("\tCitrixClient\tserver line\n"));
+    EXPECT_EQ("", ReadFileText(folder + "/c:\\CitrixClient.log"));
+    EXPECT_NE(std::string::npos, ReadFileText(folder + "/CitrixServer.log").find("\tCitrixClient\tserver line\n"));
     EXPECT_FALSE(tracefile::IsExistingFile(kClientLogPath));
     tracefile::SetLogFolder("");
 }

@@ -10,16 +10,10 @@
 #include <sstream>
 
 #include "EngineSimulator.h"
+#include "FileText.h"
 #include "ScratchFolder.h"
 
 namespace {
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 class ShippingModule : public ::testing::Test {
 protected:
@@ -61,7 +55,7 @@ TEST_F(ShippingModule, TracesIntoTheClientFolderOfHome) {
     ASSERT_TRUE(sim.Start()) << sim.LastError();
     CreateManager(sim);
     sim.Shutdown();
-    const std::string log = ReadAll(home + "/.ICAClient/CitrixClient.log");
+    const std::string log = ReadFileText(home + "/.ICAClient/CitrixClient.log");
     EXPECT_NE(std::string::npos, log.find("\tCitrixClient\tDriverOpen entered\n")) << log;
     EXPECT_NE(std::string::npos, log.find("\tCitrixClient\tOpening virtual channel 'TovUSB'...\n")) << log;
     // No file of the Windows name was made anywhere.
@@ -75,7 +69,7 @@ TEST_F(ShippingModule, NoTraceWithoutTheFileInTheClientFolder) {
     ASSERT_TRUE(sim.Start()) << sim.LastError();
     CreateManager(sim);
     sim.Shutdown();
-    EXPECT_EQ("", ReadAll(home + "/cwd/c:\\CitrixClient.log"));
+    EXPECT_EQ("", ReadFileText(home + "/cwd/c:\\CitrixClient.log"));
     EXPECT_NE(0, access((home + "/.ICAClient/CitrixClient.log").c_str(), F_OK));
 }
 
