@@ -7,6 +7,9 @@ packages=(
   cmake make g++ clang libclang-rt-14-dev googletest
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine wine32 wine64 xvfb xauth imagemagick msitools wixl
+  # The Linux driver: the kernel's hidraw header, readelf for the module's image checks, libudev
+  # (loaded at run time; its monitor is tested).
+  linux-libc-dev binutils libudev1
 )
 
 SUDO=""
