@@ -41,7 +41,8 @@ bool PathExists(const std::string& path);
 // Creates the folder and its parents (mode 0755) where missing.
 bool MakeFolders(const std::string& path, std::string& why);
 
-// The folder of the running program, without a final slash.
-std::string ProgramFolderPath();
+// The folder of the running program, without a final slash: from /proc/self/exe, or where /proc is
+// not mounted (a package's scripts in a fresh chroot) from the path it was started by.
+std::string ProgramFolderPath(const char* argv0);
 
 }  // namespace linuxsetup

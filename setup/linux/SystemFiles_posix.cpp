@@ -181,12 +181,17 @@ bool MakeFolders(const std::string& path, std::string& why) {
     return true;
 }
 
-std::string ProgramFolderPath() {
+std::string ProgramFolderPath(const char* argv0) {
     char buffer[PATH_MAX];
     const ssize_t n = readlink("/proc/self/exe", buffer, sizeof buffer - 1);
-    if (n <= 0) return ".";
-    buffer[n] = '\0';
-    return FolderOf(buffer);
+    if (n > 0) {
+        buffer[n] = '\0';
+        return FolderOf(buffer);
+    }
+    const std::string started = argv0 ? argv0 : "";
+    if (started.find('/') != std::string::npos && started.size() < PATH_MAX && realpath(started.c_str(), buffer))
+        return FolderOf(buffer);
+    return ".";
 }
 
 }  // namespace linuxsetup

@@ -102,3 +102,12 @@ TEST(UdevRules, GroupNamesThatCouldBreakTheRuleAreRefused) {
     for (const char* bad : {"", "-x", "a\"b", "a b", "a,MODE=\"0666\"", "a\nb", "012345678901234567890123456789012"})
         EXPECT_FALSE(IsValidGroupName(bad)) << bad;
 }
+
+TEST(AdministratorsGuide, NamesTheExactLinesTheToolWrites) {
+    const std::string guide = setuptest::ReadBytes(std::string(TOV_FIXTURES) + "/../../../docs/ADMINISTRATORS-LINUX.md");
+    ASSERT_FALSE(guide.empty());
+    for (const DeviceModel& model : SupportedModels())
+        EXPECT_NE(guide.find("\n" + UsbConfLine(model) + "\n"), std::string::npos) << model.name;
+    EXPECT_NE(guide.find("\nTovUSB=On\n"), std::string::npos);
+    EXPECT_NE(guide.find("\n[TovUSB]\nDriverName=VDTOVUSB.DLL\n"), std::string::npos);
+}

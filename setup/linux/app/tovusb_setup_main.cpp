@@ -36,7 +36,7 @@ int main(int argc, char** argv) {
     InstallOptions options;
     options.paths.icaRoot = line.icaRoot.empty() ? DefaultICARoot(std::getenv(kICARootVariable)) : line.icaRoot;
     options.paths.root = line.root;
-    options.paths.driverSource = ProgramFolderPath() + "/" + kDriverFileName;
+    options.paths.driverSource = ProgramFolderPath(argv[0]) + "/" + kDriverFileName;
     options.group = line.group;
 
     SetupLog log(line.quiet, logFile);
