@@ -11,7 +11,7 @@ packages=(
   # (loaded at run time; its monitor is tested).
   linux-libc-dev binutils libudev1
   # The Linux package's test: dpkg in a throw-away root whose maintainer scripts run busybox's shell.
-  dpkg-dev busybox-static
+  busybox-static
 )
 
 SUDO=""
