@@ -11,6 +11,8 @@ packages=(
   # The Linux driver: the kernel's hidraw header, readelf for the module's image checks, libudev
   # (loaded at run time; its monitor is tested).
   linux-libc-dev binutils libudev1
+  # The Linux package's test: dpkg in a throw-away root whose maintainer scripts run busybox's shell.
+  busybox-static
 )
 
 SUDO=""

@@ -1,0 +1,82 @@
+#!/usr/bin/env bash
+# The Debian package under the real dpkg in a throw-away root (dpkg --root; never the host's
+# database or /etc): install on a PC with a fake ICA Client package of ours, the file trigger
+# registering again after that package's upgrade rewrote module.ini, an upgrade of our package,
+# and removal giving back module.ini byte for byte. Builds the linux preset's package target.
+# Writes "passed failed" into build/extra-results/linux-package.count. About 1 minute after a build.
+set -uo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/../.." && pwd)
+cd "$root"
+count=build/extra-results/linux-package.count
+mkdir -p build/extra-results
+echo "0 1" >"$count"
+log=build/linux-package.log
+if ! { cmake --preset linux >"$log" 2>&1 && cmake --build build/linux -j"${TOV_JOBS:-$(nproc)}" --target tovusb-setup VDTOVUSB tovusb_udev_rules >>"$log" 2>&1 &&
+       (cd build/linux && cpack -G DEB) >>"$log" 2>&1; }; then
+  tail -20 "$log"; echo "linux-package: build failed (see $log)"; exit 1
+fi
+deb=$(ls build/linux/tovusb_*_amd64.deb | head -1)
+work=$(mktemp -d "${TMPDIR:-/tmp}/tovusb-dpkg.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+passed=0; failed=0
+check() {  # check NAME COMMAND...
+  if "${@:2}"; then passed=$((passed + 1)); echo "linux-package: ok   $1"
+  else failed=$((failed + 1)); echo "linux-package: FAIL $1"; fi
+}
+
+# A root that dpkg --root accepts: its database, a static shell for the maintainer scripts, the C
+# library that tovusb-setup needs, and the programs dpkg looks for on PATH.
+r=$work/root
+mkdir -p "$r"/var/lib/dpkg/{info,updates,triggers} "$r"/var/log "$r"/bin "$r"/usr/bin "$r"/sbin "$r"/etc "$r"/tmp
+touch "$r"/var/lib/dpkg/status "$r"/var/lib/dpkg/available
+cp /bin/busybox "$r/bin/busybox"
+for tool in sh rm mv cp cat ln mkdir chmod; do ln -sf busybox "$r/bin/$tool"; done
+for tool in ldconfig start-stop-daemon; do printf '#!/bin/sh\nexit 0\n' >"$r/sbin/$tool"; chmod 755 "$r/sbin/$tool"; done
+for lib in $(ldd build/linux/setup/linux/app/tovusb-setup | grep -o '/[^ ]*'); do
+  mkdir -p "$r$(dirname "$lib")"; cp -L "$lib" "$r$lib"
+done
+export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
+dpkg_root() { dpkg --root="$r" --force-not-root --log="$work/dpkg.log" "$@" >>"$work/dpkg.out" 2>&1; }
+
+# A fake ICA Client package: module.ini shipped as a configuration file of its /opt folder.
+fake_client() {  # fake_client VERSION LIST
+  local d=$work/icaclient-$1
+  mkdir -p "$d/DEBIAN" "$d/opt/Citrix/ICAClient/config"
+  printf 'Package: icaclient\nVersion: %s\nArchitecture: all\nMaintainer: test <t@t.invalid>\nDescription: fake ICA Client\n' "$1" >"$d/DEBIAN/control"
+  printf '; ICA Client %s\n[ICA 3.0]\nVirtualDriver = %s\nThinwire3.0 = On\n\n[Thinwire3.0]\nDriverName = VDTW30.DLL\n' "$1" "$2" \
+    >"$d/opt/Citrix/ICAClient/config/module.ini"
+  printf '# usb\nDENY: class=09 # Hub devices\nALLOW:\n' >"$d/opt/Citrix/ICAClient/usb.conf"
+  dpkg-deb --root-owner-group -b "$d" "$work/icaclient_$1_all.deb" >/dev/null
+}
+ini=$r/opt/Citrix/ICAClient/config/module.ini
+registered() { "$r/opt/tovusb/tovusb-setup" status --icaroot "$r/opt/Citrix/ICAClient" --root "$r" >"$work/status.out" 2>&1; }
+not_registered() { ! grep -q TovUSB "$ini"; }
+
+# The C library copied above, announced to dpkg so that the package's dependency is met.
+mkdir -p "$work/libc6/DEBIAN"
+printf 'Package: libc6\nVersion: %s\nArchitecture: amd64\nMaintainer: test <t@t.invalid>\nDescription: the host C library\n' \
+  "$(dpkg-query -W -f='${Version}' libc6)" >"$work/libc6/DEBIAN/control"
+dpkg-deb --root-owner-group -b "$work/libc6" "$work/libc6.deb" >/dev/null
+check "the C library's stand-in" dpkg_root -i "$work/libc6.deb"
+fake_client 1.0 "Thinwire3.0, ClientDrive"
+fake_client 2.0 "Thinwire3.0, ClientDrive, ClientAudio"
+
+check "install without an ICA Client succeeds with a note" dpkg_root -i "$deb"
+check "the note is shown" grep -q "no Citrix ICA Client in /opt/Citrix/ICAClient yet" "$work/dpkg.out"
+check "the ICA Client's install triggers the registration" dpkg_root -i "$work/icaclient_1.0_all.deb"
+check "registered after the ICA Client's install" registered
+cp "$ini" "$work/registered-1.0.ini"
+check "the ICA Client's upgrade" dpkg_root -i "$work/icaclient_2.0_all.deb"
+check "registered again after the upgrade rewrote module.ini" registered
+check "the upgraded module.ini kept its own new list" grep -q "^VirtualDriver = Thinwire3.0, ClientDrive, ClientAudio, TovUSB" "$ini"
+check "our package upgraded in place" dpkg_root -i "$deb"
+check "registered after our upgrade" registered
+check "removal" dpkg_root -r tovusb
+check "module.ini is the ICA Client's own again" cmp -s "$ini" "$work/icaclient-2.0/opt/Citrix/ICAClient/config/module.ini"
+check "usb.conf is the ICA Client's own again" cmp -s "$r/opt/Citrix/ICAClient/usb.conf" "$work/icaclient-2.0/opt/Citrix/ICAClient/usb.conf"
+check "no file of ours is left" test ! -e "$r/opt/tovusb" -a ! -e "$r/opt/Citrix/ICAClient/VDTOVUSB.DLL" -a ! -e "$r/etc/udev/rules.d/70-tovusb.rules"
+if [ "$failed" -gt 0 ]; then echo "--- dpkg output"; tail -40 "$work/dpkg.out"; cat "$work/status.out"; fi
+echo "$passed $failed" >"$count"
+echo "linux-package: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
