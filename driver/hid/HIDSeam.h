@@ -125,4 +125,7 @@ void DestroyDeviceInfoList(void* deviceSet);
 void* RegisterNotification(void* recipient, const BroadcastDeviceInterface& filter, uint32_t flags);
 bool UnregisterNotification(void* notification);
 
+// True when path has the form of this backend's device-interface paths; looks at the characters only and touches nothing.
+bool IsDeviceInterfacePathForm(const std::string& path);
+
 }  // namespace hidseam

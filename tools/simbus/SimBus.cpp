@@ -221,6 +221,8 @@ void TovSim_Reset(void) {
     while (!bus.openings.empty()) DropOpening(bus, bus.openings.size() - 1);
     bus.interfaces.clear();
     bus.failNextAny = 0;
+    bus.openLog.clear();
+    bus.openCallCount = 0;
 }
 
 int TovSim_SetAttributes(int id, unsigned vendorID, unsigned productID, unsigned versionNumber) {

@@ -52,7 +52,15 @@ struct Bus {
     std::vector<Opening> openings;
     unsigned failNextAny = 0;  // kinds refused on whichever interface is asked next
     int nextId = 1;
+    // Every path handed to the seam's open, simulated or not, in call order (the first
+    // kMaxLoggedOpens of them; openCallCount goes on counting).
+    std::vector<std::string> openLog;
+    long openCallCount = 0;
 };
+
+constexpr size_t kMaxLoggedOpens = 65536;
+// Notes one call of the seam's open. Needs the lock.
+void LogOpen(Bus& bus, const std::string& path);
 
 Bus& TheBus();
 

@@ -94,6 +94,13 @@ int TovSim_BreakPendingRead(int id);
 int TovSim_ReaderCount(int id);
 int TovSim_OpenCount(int id);
 
+/* The bus's log of the HID seam's open call: every path the driver handed to it (simulated or
+ * not, which falls through to the system), in call order, since the last TovSim_Reset. The count
+ * covers every call; the paths of the first 65536 are kept. TovSim_OpenCallPath copies path index
+ * with its NUL and returns its length, -1 when there is none. */
+int TovSim_OpenCallCount(void);
+int TovSim_OpenCallPath(int index, char* buffer, int size);
+
 /* Sends an arbitrary WM_DEVICECHANGE to the registered recipients: event (wParam), and a record
  * of deviceType carrying name (for device type 5 a DEV_BROADCAST_DEVICEINTERFACE_A, otherwise a
  * 12-byte DEV_BROADCAST_HDR); deviceType 0 sends a null lParam. Returns the recipients reached. */
