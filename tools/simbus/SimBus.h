@@ -99,5 +99,11 @@ void SetErrorNotFound();
 void SetErrorAccessDenied();
 // The channel name that serves interface id.
 std::string ChannelName(int id);
+// Makes the next waits of the process's readers fail as a failing system wait does, until
+// RestoreWaits: natively the soft limit on open descriptors is lowered to one, below the two a
+// reader's poll() waits on, so poll fails with EINVAL (and no file can be opened meanwhile).
+// False where the platform offers no such failure (Windows). Thread-safe.
+bool BreakWaits();
+void RestoreWaits();
 
 }  // namespace simchannel
