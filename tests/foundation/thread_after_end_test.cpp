@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "MessageBox.h"
@@ -19,31 +20,43 @@ int CountBox(const char*, const char*, unsigned) {
     return 1;
 }
 
+// What the after-end work shares with the test; the work holds it too, since it may still be
+// returning from its last release when the test goes on.
+struct Shared {
+    CSemaphoreClass gate{"", false};
+    CSemaphoreClass done{"", false};
+    std::mutex mutex;
+    std::string seen;  // guarded by mutex
+};
+
 // Run returns at once after handing the after-end work a copy of its text; the work waits for
-// gate, then stores the text in *seen and releases done. It touches nothing of the thread object.
+// gate, then stores the text and releases done. It touches nothing of the thread object.
 class AfterEndThread : public CThread {
 public:
-    AfterEndThread(CSemaphoreClass& gate, CSemaphoreClass& done, std::string& seen)
-        : CThread(0, false), gate(gate), done(done), seen(seen) {}
+    explicit AfterEndThread(std::shared_ptr<Shared> shared) : CThread(0, false), shared(std::move(shared)) {}
     void Run(int param) override {
         ++runs;
         const std::string text = "run " + std::to_string(param);
-        CSemaphoreClass* g = &gate;
-        CSemaphoreClass* d = &done;
-        std::string* s = &seen;
-        RunAfterEnd([text, g, d, s] {
-            g->Wait(CSemaphoreClass::kInfinite);
-            *s = text;
-            d->Release(1);
+        std::shared_ptr<Shared> s = shared;
+        RunAfterEnd([text, s] {
+            s->gate.Wait(CSemaphoreClass::kInfinite);
+            {
+                std::lock_guard<std::mutex> lock(s->mutex);
+                s->seen = text;
+            }
+            s->done.Release(1);
         });
     }
     std::atomic<int> runs{0};
 
 private:
-    CSemaphoreClass& gate;
-    CSemaphoreClass& done;
-    std::string& seen;
+    std::shared_ptr<Shared> shared;
 };
+
+std::string Seen(Shared& shared) {
+    std::lock_guard<std::mutex> lock(shared.mutex);
+    return shared.seen;
+}
 
 class ThreadAfterEnd : public ::testing::Test {
 protected:
@@ -53,31 +66,31 @@ protected:
     }
     void TearDown() override { SetMessageBoxHandler(previous); }
     MessageBoxHandler previous = nullptr;
-    CSemaphoreClass gate{"", false};
-    CSemaphoreClass done{"", false};
-    std::string seen;
+    std::shared_ptr<Shared> shared = std::make_shared<Shared>();
+    CSemaphoreClass& gate = shared->gate;
+    CSemaphoreClass& done = shared->done;
 };
 
 TEST_F(ThreadAfterEnd, TheOwnerNeitherWaitsForTheWorkNorOutlivesItsNeed) {
     ASSERT_TRUE(gate.Create(0, 8));
     ASSERT_TRUE(done.Create(0, 8));
-    std::unique_ptr<AfterEndThread> thread(new AfterEndThread(gate, done, seen));
+    std::unique_ptr<AfterEndThread> thread(new AfterEndThread(shared));
     ASSERT_TRUE(thread->Start(7));
     // The work is held by the gate, yet the thread counts as ended and the object can go.
     EXPECT_TRUE(thread->WaitForEnd(20000));
     EXPECT_FALSE(thread->IsRunning());
     thread.reset();
-    EXPECT_TRUE(seen.empty()) << "the work has not run yet";
+    EXPECT_TRUE(Seen(*shared).empty()) << "the work has not run yet";
     gate.Release(1);
     ASSERT_TRUE(done.Wait(20000));
-    EXPECT_EQ(seen, "run 7");
+    EXPECT_EQ(Seen(*shared), "run 7");
     EXPECT_EQ(boxes, 0) << "the destructor had nothing to wait for";
 }
 
 TEST_F(ThreadAfterEnd, TheNextStartDoesNotWaitForThePreviousWork) {
     ASSERT_TRUE(gate.Create(0, 8));
     ASSERT_TRUE(done.Create(0, 8));
-    AfterEndThread thread(gate, done, seen);
+    AfterEndThread thread(shared);
     ASSERT_TRUE(thread.Start(1));
     ASSERT_TRUE(thread.WaitForEnd(20000));
     ASSERT_TRUE(thread.Start(2)) << "the first thread is still in its work";
@@ -86,6 +99,7 @@ TEST_F(ThreadAfterEnd, TheNextStartDoesNotWaitForThePreviousWork) {
     gate.Release(2);
     ASSERT_TRUE(done.Wait(20000));
     ASSERT_TRUE(done.Wait(20000));
+    const std::string seen = Seen(*shared);
     EXPECT_TRUE(seen == "run 1" || seen == "run 2") << seen;
     EXPECT_EQ(boxes, 0);
 }
