@@ -1,87 +1,148 @@
 #include "Thread.h"
 
 #include <atomic>
+#include <utility>
 
 #include "MessageBox.h"
 #include "Semaphore.h"
 #include "ThreadPlatform.h"
 
-// Threads: threadHandle is set by the starting thread and cleared by the worker thread when Run has
-// returned; the stopping thread only reads it (atomic). runningThread is touched only by the thread
-// that owns the CThread (Start, destructor).
-struct CThreadData {
-    std::atomic<void*> threadHandle{nullptr};  // non-null exactly while Run may still be running
-    int param;
-    // The end signal is unnamed: a named semaphore could be created first by another process of the
-    // same user and then never be released, or be released by it.
-    CSemaphoreClass endSignal{"", false};
-    void* runningThread = nullptr;  // the platform thread last started, until joined and released
+// One started thread. Shared by the CThread (until its next Start or its destructor) and by the
+// thread itself (until its last step), whichever lets go last frees it; so the thread may outlive
+// the CThread and the CThread never has to wait for more than the return of Run.
+//
+// Threads: running is set by the starting thread before the thread exists and cleared by the
+// thread when Run has returned (atomic). afterEnd is written and run only by the thread;
+// hasAfterEnd is written by it before running is cleared and read by the owner after it saw
+// running cleared. platformThread belongs to the owner.
+struct CThreadRun {
+    CThreadRun(CThread* thread, int param) : thread(thread), param(param) {}
 
-    explicit CThreadData(int param) : param(param) {}
+    std::atomic<int> references{1};
+    CThread* thread;  // whose Run runs; not used once Run has returned
+    int param;
+    // The end signal is unnamed: a named semaphore could be created first by another process of
+    // the same user and then never be released, or be released by it.
+    CSemaphoreClass endSignal{"", false};  // released once when Run has returned
+    std::atomic<bool> running{true};       // Run may still be running
+    std::function<void()> afterEnd;
+    std::atomic<bool> hasAfterEnd{false};
+    void* platformThread = nullptr;  // what StartThread returned, until joined or detached
 };
 
+struct CThreadData {
+    explicit CThreadData(int param) : param(param) {}
+    int param;
+    CThreadRun* current = nullptr;  // the run last started (shared), touched only by the owner
+};
+
+namespace {
+
+void Drop(CThreadRun* run) {
+    if (run->references.fetch_sub(1) == 1) {
+        run->endSignal.Close();
+        delete run;
+    }
+}
+
+// The owner's end of a run whose Run has returned. A thread that only finishes its last steps is
+// waited for, so its resources are gone when the owner goes on; one that still has work after its
+// end (a message box, say) is left to end on its own, and so is the calling thread itself.
+void ReleaseEndedRun(CThreadRun* run) {
+    if (run->platformThread) {
+        if (run->hasAfterEnd.load() || threadplatform::IsCurrentThread(run->platformThread)) {
+            threadplatform::DetachThread(run->platformThread);
+        } else {
+            threadplatform::JoinThread(run->platformThread);
+            threadplatform::ReleaseThread(run->platformThread);
+        }
+        run->platformThread = nullptr;
+    }
+    Drop(run);
+}
+
+}  // namespace
+
 CThread::CThread(int param, const bool& startNow) : data(new CThreadData(param)) {
-    data->endSignal.Create(0, 1);
     if (startNow) Start(param);
 }
 
 CThread::~CThread() {
-    if (data->threadHandle.load() != nullptr) {
-        if (!data->endSignal.Wait(kEndWaitMilliseconds)) {
-            ShowMessageBox("Internal thread could not be stopped!", "Error", kMessageBoxOk);
+    if (CThreadRun* run = data->current) {
+        if (run->running.load()) {
+            if (!run->endSignal.Wait(kEndWaitMilliseconds)) {
+                ShowMessageBox("Internal thread could not be stopped!", "Error", kMessageBoxOk);
+                // Run still uses this object, so the object may only go once Run has returned.
+                while (run->running.load() && !run->endSignal.Wait(CSemaphoreClass::kInfinite)) {
+                }
+            }
         }
+        ReleaseEndedRun(run);
+        data->current = nullptr;
     }
-    // The thread procedure still reads this object after Run returned (it clears threadHandle and
-    // releases the end signal), so the record may only go once the thread has really ended.
-    if (data->runningThread) {
-        threadplatform::JoinThread(data->runningThread);
-        threadplatform::ReleaseThread(data->runningThread);
-        data->runningThread = nullptr;
-    }
-    data->endSignal.Close();
     delete data;
     data = nullptr;
 }
 
 bool CThread::Start(int param) {
-    if (data->threadHandle.load() != nullptr) return false;
-    if (data->runningThread) {
-        // The previous Run has returned; wait for its last steps and drop its end release, which
-        // nobody may have consumed. A stale release would let the next WaitForEnd return at once
-        // while the new thread still runs.
-        threadplatform::JoinThread(data->runningThread);
-        threadplatform::ReleaseThread(data->runningThread);
-        data->runningThread = nullptr;
-    }
-    while (data->endSignal.Wait(0)) {
+    if (IsRunning()) return false;
+    if (data->current) {
+        ReleaseEndedRun(data->current);
+        data->current = nullptr;
     }
     data->param = param;
-    // threadHandle marks "Run may still be running"; it must be set before the new thread can clear
-    // it, so it is set first and undone if the thread cannot be created.
-    static int marker;
-    data->threadHandle.store(&marker);
-    void* thread = threadplatform::StartThread(&CThread::ThreadProcedure, this);
-    if (!thread) {
-        data->threadHandle.store(nullptr);
+    CThreadRun* run = new CThreadRun(this, param);
+    if (!run->endSignal.Create(0, 1)) {
+        delete run;
         return false;
     }
-    data->runningThread = thread;
+    run->references.store(2);  // the owner's and the thread's
+    // Set before the thread exists: Run may call RunAfterEnd at once.
+    data->current = run;
+    void* thread = threadplatform::StartThread(&CThread::ThreadProcedure, run);
+    if (!thread) {
+        data->current = nullptr;
+        run->running.store(false);
+        run->references.store(1);
+        Drop(run);
+        return false;
+    }
+    run->platformThread = thread;
     return true;
 }
 
 bool CThread::WaitForEnd() { return WaitForEnd(kEndWaitMilliseconds); }
 
 bool CThread::WaitForEnd(uint32_t milliseconds) {
-    if (data->threadHandle.load() == nullptr) return true;
-    return data->endSignal.Wait(milliseconds);
+    CThreadRun* run = data->current;
+    if (!run || !run->running.load()) return true;
+    return run->endSignal.Wait(milliseconds);
 }
 
-bool CThread::IsRunning() const { return data->threadHandle.load() != nullptr; }
+bool CThread::IsRunning() const { return data->current != nullptr && data->current->running.load(); }
+
+void CThread::RunAfterEnd(std::function<void()> work) {
+    // Only Run calls this, on its own thread, so the current run is the one running.
+    CThreadRun* run = data->current;
+    if (!run) return;
+    run->afterEnd = std::move(work);
+    run->hasAfterEnd.store(static_cast<bool>(run->afterEnd));
+}
 
 unsigned CThread::ThreadProcedure(void* argument) {
-    CThread* thread = static_cast<CThread*>(argument);
-    thread->Run(thread->data->param);
-    thread->data->threadHandle.store(nullptr);
-    thread->data->endSignal.Release(1);
+    CThreadRun* run = static_cast<CThreadRun*>(argument);
+    run->thread->Run(run->param);
+    // From here on the CThread and its owner may be gone at any moment: only the run is used.
+    std::function<void()> afterEnd = std::move(run->afterEnd);
+    run->running.store(false);
+    run->endSignal.Release(1);
+    if (afterEnd) {
+        try {
+            afterEnd();
+        } catch (...) {
+            // Nothing is left to report to; the thread ends as usual.
+        }
+    }
+    Drop(run);
     return 0;
 }

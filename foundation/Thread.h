@@ -2,8 +2,10 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 struct CThreadData;
+struct CThreadRun;
 
 class CThread {
 public:
@@ -14,7 +16,8 @@ public:
     CThread(int param, const bool& startNow);
     // If Run has not returned, waits for it (kEndWaitMilliseconds); when that fails shows
     // "Internal thread could not be stopped!" (caption "Error", OK button) and then keeps waiting,
-    // because the thread still uses this object. Returns at once when the thread never ran or ended.
+    // because Run still uses this object. Returns at once when the thread never ran or Run has
+    // returned; a thread still doing its RunAfterEnd work is left to end on its own.
     virtual ~CThread();
     CThread(const CThread&) = delete;
     CThread& operator=(const CThread&) = delete;
@@ -34,6 +37,14 @@ public:
 
     // True between a successful Start and the return of Run.
     bool IsRunning() const;
+
+protected:
+    // Called by Run on its own thread: work to do on this thread after Run has returned and the
+    // thread counts as ended (WaitForEnd returns, the destructor does not wait, Start may start the
+    // next thread). It must touch neither this object nor anything its owner may destroy; it keeps
+    // what it needs in its own copies. The module stays loaded until it has finished. A later call
+    // replaces an earlier one.
+    void RunAfterEnd(std::function<void()> work);
 
 private:
     static unsigned ThreadProcedure(void* argument);

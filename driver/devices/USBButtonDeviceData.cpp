@@ -6,6 +6,7 @@
 #include "FormatString.h"
 #include "HardwareButtonMap.h"
 #include "LEDReport.h"
+#include "ListedHIDInterface.h"
 #include "SupportedDeviceTable.h"
 #include "USBButtonDevice.h"
 #include "USBHIDManager.h"
@@ -16,10 +17,12 @@ bool Contains(const std::vector<int32_t>& codes, int32_t code) {
     return std::find(codes.begin(), codes.end(), code) != codes.end();
 }
 
-// Whether the path names a HID interface of a supported model: the same query open, attributes and
-// capabilities as the HID manager's probe, and a table row matching its ids and usage. A probe that
-// throws counts as not supported.
+// Whether the path names a HID interface of a supported model: one the platform lists now (checked
+// before anything touches the path), then the same query open, attributes and capabilities as the
+// HID manager's probe, and a table row matching its ids and usage. A probe that throws counts as
+// not supported.
 bool IsSupportedHIDInterface(const std::string& devicePath) {
+    if (!IsListedHIDInterface(devicePath)) return false;
     USBHIDDeviceInfo probed;
     try {
         if (!ProbeHIDInterface(devicePath, probed)) return false;

@@ -2,6 +2,7 @@
 
 #include "FormatString.h"
 #include "LastError.h"
+#include "ListedHIDInterface.h"
 #include "MessageBox.h"
 #include "USBHIDDeviceImpl.h"
 
@@ -42,6 +43,13 @@ CUSBHIDDeviceImpl::~CUSBHIDDeviceImpl() {
 
 bool CUSBHIDDeviceImpl::Open() {
     if (isOpen) Close();
+    // The path may come from the server (InitDevice, AssignDevice): only an interface the platform
+    // lists now is opened. Anything else is refused as a path that cannot be opened, before any
+    // call touches it.
+    if (!IsListedHIDInterface(info.devicePath)) {
+        SetLastErrorCode(kErrorFileNotFound);
+        throw FormatString("CreateFile of %s for reading failed", info.devicePath.c_str());
+    }
     // A reader that ended by itself left the handles of the previous opening; Open replaces them.
     io->Open(info.devicePath);
     isOpen = true;
@@ -84,21 +92,33 @@ CUSBDeviceThread::CUSBDeviceThread(CUSBHIDDeviceImpl* impl) : CThread(0, false),
 
 CUSBDeviceThread::~CUSBDeviceThread() = default;
 
+namespace {
+
+// The reader's failure box. Shown on the reader's thread after its Run has returned: by then the
+// thread counts as ended, so closing or deleting the device does not wait for whoever has to
+// dismiss the box, and the box uses nothing but its own text.
+void ShowReadFailure(const std::string& text) {
+    ShowMessageBox(text, "USBHIDManager", kMessageBoxOk | kMessageBoxIconError);
+}
+
+}  // namespace
+
 void CUSBDeviceThread::Run(int) {
+    std::string failure;
     try {
         while (!impl->stopRequested) {
             std::vector<char> report;
             if (!impl->ReadReport(report)) break;
             impl->owner->OnReport(report);
         }
-    } catch (const HIDReadFailure& failure) {
+        return;
+    } catch (const HIDReadFailure& readFailure) {
         // The thrown text itself is not shown; the box carries the failed wait's system error.
-        SetLastErrorCode(failure.error);
-        ShowMessageBox(FormatString("Reading from USB deviced failed: %s", LastErrorText().c_str()), "USBHIDManager",
-                       kMessageBoxOk | kMessageBoxIconError);
+        SetLastErrorCode(readFailure.error);
+        failure = FormatString("Reading from USB deviced failed: %s", LastErrorText().c_str());
     } catch (...) {
         // The thrown text itself is not shown; the box carries the system's last error.
-        ShowMessageBox(FormatString("Reading from USB deviced failed: %s", LastErrorText().c_str()), "USBHIDManager",
-                       kMessageBoxOk | kMessageBoxIconError);
+        failure = FormatString("Reading from USB deviced failed: %s", LastErrorText().c_str());
     }
+    RunAfterEnd([failure] { ShowReadFailure(failure); });
 }

@@ -17,7 +17,9 @@ class CUSBDeviceThread : public CThread {
 public:
     explicit CUSBDeviceThread(CUSBHIDDeviceImpl* impl);
     ~CUSBDeviceThread() override;
-    // Runs on the reader thread; the parameter (0) is not used.
+    // Runs on the reader thread; the parameter (0) is not used. A failure's message box is shown
+    // on this thread after Run has returned (RunAfterEnd), so a stop never waits for the box and
+    // the box touches nothing of the device, which may be gone by the time it is dismissed.
     void Run(int param) override;
 
 private:
@@ -49,3 +51,5 @@ public:
 
 // Report lengths come from the device's capabilities or from the server; HID lengths are 16-bit.
 constexpr int32_t kMaxReportLength = 0xFFFF;
+// The system's error for a path that is not there: ERROR_FILE_NOT_FOUND on Windows, ENOENT natively.
+constexpr unsigned long kErrorFileNotFound = 2;

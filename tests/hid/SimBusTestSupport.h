@@ -10,6 +10,7 @@
 #include <list>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "HIDRecorders.h"
@@ -34,6 +35,17 @@ protected:
         char path[512] = {0};
         TovSim_DevicePath(id, path, sizeof(path));
         return path;
+    }
+
+    // Waits (bounded) until count boxes were recorded: a reader shows its box after it counts as
+    // ended, so the box may come a moment after WaitForReaderEnd returned.
+    static bool WaitForBoxes(int count) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (TovSim_MessageBoxCount() < count) {
+            if (std::chrono::steady_clock::now() > deadline) return false;
+            std::this_thread::yield();
+        }
+        return true;
     }
 
     static std::vector<std::string> BoxTexts() {

@@ -251,6 +251,7 @@ TEST_F(HIDDevice, AnExceptionFromOnReportEndsTheReaderWithTheBox) {
     ASSERT_EQ(TovSim_SendInputReport(id, report, sizeof(report)), 1);
     ASSERT_TRUE(device.WaitForReaderEnd(kReaderEndBound));
     EXPECT_TRUE(device.IsOpen());
+    ASSERT_TRUE(WaitForBoxes(1));
     const auto boxes = BoxTexts();
     ASSERT_EQ(boxes.size(), 1u);
     // Caption, MB_ICONERROR, and the system's text for the last error after the prefix.

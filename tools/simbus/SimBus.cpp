@@ -221,6 +221,9 @@ void TovSim_Reset(void) {
     while (!bus.openings.empty()) DropOpening(bus, bus.openings.size() - 1);
     bus.interfaces.clear();
     bus.failNextAny = 0;
+    bus.openLog.clear();
+    bus.openCallCount = 0;
+    simchannel::RestoreWaits();
 }
 
 int TovSim_SetAttributes(int id, unsigned vendorID, unsigned productID, unsigned versionNumber) {
@@ -340,6 +343,24 @@ int TovSim_BreakPendingRead(int id) {
     std::lock_guard<std::mutex> lock(bus.mutex);
     if (!Find(bus, id)) return -1;
     return BreakOpenings(bus, id, kRead);
+}
+
+int TovSim_BreakReaderWait(int id) {
+    Bus& bus = TheBus();
+    std::lock_guard<std::mutex> lock(bus.mutex);
+    Interface* iface = Find(bus, id);
+    if (!iface) return -1;
+    Reap(bus);
+    std::vector<intptr_t> readers;
+    for (const Opening& opening : bus.openings) {
+        if (opening.interfaceId == id && (opening.kind & kRead)) readers.push_back(opening.server);
+    }
+    if (readers.empty()) return 0;
+    if (!simchannel::BreakWaits()) return -1;
+    // The readers wait already; a report of zeros wakes them, and their next wait fails.
+    const Bytes zeros(static_cast<size_t>(std::max(iface->inputLength, 1)), 0);
+    for (intptr_t server : readers) simchannel::Send(server, zeros.data(), zeros.size());
+    return static_cast<int>(readers.size());
 }
 
 int TovSim_ReaderCount(int id) {

@@ -52,7 +52,15 @@ struct Bus {
     std::vector<Opening> openings;
     unsigned failNextAny = 0;  // kinds refused on whichever interface is asked next
     int nextId = 1;
+    // Every path handed to the seam's open, simulated or not, in call order (the first
+    // kMaxLoggedOpens of them; openCallCount goes on counting).
+    std::vector<std::string> openLog;
+    long openCallCount = 0;
 };
+
+constexpr size_t kMaxLoggedOpens = 65536;
+// Notes one call of the seam's open. Needs the lock.
+void LogOpen(Bus& bus, const std::string& path);
 
 Bus& TheBus();
 
@@ -91,5 +99,11 @@ void SetErrorNotFound();
 void SetErrorAccessDenied();
 // The channel name that serves interface id.
 std::string ChannelName(int id);
+// Makes the next waits of the process's readers fail as a failing system wait does, until
+// RestoreWaits: natively the soft limit on open descriptors is lowered to one, below the two a
+// reader's poll() waits on, so poll fails with EINVAL (and no file can be opened meanwhile).
+// False where the platform offers no such failure (Windows). Thread-safe.
+bool BreakWaits();
+void RestoreWaits();
 
 }  // namespace simchannel

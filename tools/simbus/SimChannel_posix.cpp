@@ -2,11 +2,13 @@
 // other end the bus holds, so message boundaries are kept as with HID reports.
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <mutex>
 
 #include "SimBus.h"
 
@@ -65,6 +67,31 @@ hidseam::Handle OpenSystemPath(const std::string& path, uint32_t access, uint32_
 
 void CloseSystemHandle(hidseam::Handle handle) {
     if (handle >= 0) close(static_cast<int>(handle));
+}
+
+namespace {
+// Guarded by limitMutex: the limit in force before BreakWaits lowered it.
+std::mutex limitMutex;
+bool limitLowered = false;
+rlimit savedLimit;
+}  // namespace
+
+bool BreakWaits() {
+    std::lock_guard<std::mutex> lock(limitMutex);
+    if (limitLowered) return true;
+    if (getrlimit(RLIMIT_NOFILE, &savedLimit) != 0) return false;
+    rlimit lowered = savedLimit;
+    lowered.rlim_cur = 1;
+    if (setrlimit(RLIMIT_NOFILE, &lowered) != 0) return false;
+    limitLowered = true;
+    return true;
+}
+
+void RestoreWaits() {
+    std::lock_guard<std::mutex> lock(limitMutex);
+    if (!limitLowered) return;
+    setrlimit(RLIMIT_NOFILE, &savedLimit);
+    limitLowered = false;
 }
 
 void SetErrorNotFound() { errno = ENOENT; }

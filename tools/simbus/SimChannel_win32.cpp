@@ -100,4 +100,8 @@ void CloseSystemHandle(hidseam::Handle handle) {
 void SetErrorNotFound() { SetLastError(ERROR_FILE_NOT_FOUND); }
 void SetErrorAccessDenied() { SetLastError(ERROR_ACCESS_DENIED); }
 
+// A reader waits on an event of its own, which the bus cannot make fail.
+bool BreakWaits() { return false; }
+void RestoreWaits() {}
+
 }  // namespace simchannel

@@ -1,9 +1,12 @@
-// The message-box recorder of the simulated bus.
+// The message-box recorder of the simulated bus, which can also hold recorded boxes open.
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <string>
 #include <vector>
 
 #include "MessageBox.h"
+#include "SimBus.h"
 #include "TovSimBus.h"
 
 namespace {
@@ -14,14 +17,34 @@ struct RecordedBox {
     unsigned type;
 };
 
-// Guarded by boxesMutex; boxes arrive from reader threads and the window thread alike.
+// Guarded by boxesMutex; boxes arrive from reader threads and the window thread alike. A held box
+// waits on boxesChanged until the dismissal count passes the generation it was opened in.
 std::mutex boxesMutex;
+std::condition_variable boxesChanged;
 std::vector<RecordedBox> boxes;
+bool holding = false;
+int openBoxes = 0;
+unsigned long dismissals = 0;
 
 int RecordBox(const char* text, const char* caption, unsigned type) {
-    std::lock_guard<std::mutex> lock(boxesMutex);
+    // A reader's wait that the bus broke has failed once the driver shows its box.
+    simchannel::RestoreWaits();
+    std::unique_lock<std::mutex> lock(boxesMutex);
     boxes.push_back(RecordedBox{text ? text : "", caption ? caption : "", type});
+    if (holding) {
+        const unsigned long generation = dismissals;
+        ++openBoxes;
+        boxesChanged.notify_all();
+        boxesChanged.wait(lock, [generation] { return dismissals != generation; });
+        --openBoxes;
+        boxesChanged.notify_all();
+    }
     return 1;  // IDOK
+}
+
+void DismissLocked() {
+    ++dismissals;
+    boxesChanged.notify_all();
 }
 
 void CopyOut(const std::string& from, char* to, int size) {
@@ -36,6 +59,28 @@ void CopyOut(const std::string& from, char* to, int size) {
 extern "C" {
 
 void TovSim_RecordMessageBoxes(int on) { SetMessageBoxHandler(on ? &RecordBox : nullptr); }
+
+void TovSim_HoldMessageBoxes(int on) {
+    std::lock_guard<std::mutex> lock(boxesMutex);
+    holding = on != 0;
+    if (!holding) DismissLocked();
+}
+
+int TovSim_OpenMessageBoxCount(void) {
+    std::lock_guard<std::mutex> lock(boxesMutex);
+    return openBoxes;
+}
+
+int TovSim_WaitForOpenMessageBox(int count, int milliseconds) {
+    std::unique_lock<std::mutex> lock(boxesMutex);
+    const auto timeout = std::chrono::milliseconds(milliseconds < 0 ? 0 : milliseconds);
+    return boxesChanged.wait_for(lock, timeout, [count] { return openBoxes >= count; }) ? 1 : 0;
+}
+
+void TovSim_DismissMessageBoxes(void) {
+    std::lock_guard<std::mutex> lock(boxesMutex);
+    DismissLocked();
+}
 
 int TovSim_MessageBoxCount(void) {
     std::lock_guard<std::mutex> lock(boxesMutex);

@@ -3,6 +3,7 @@
 
 #include "SimBus.h"
 #include "TovSimBus.h"
+#include "WindowsInterfacePathForm.h"
 
 namespace hidseam {
 
@@ -35,6 +36,7 @@ Handle OpenPath(const std::string& path, uint32_t access, uint32_t share, uint32
     simbus::Bus& bus = simbus::TheBus();
     std::lock_guard<std::mutex> lock(bus.mutex);
     simbus::Reap(bus);
+    simbus::LogOpen(bus, path);
     simbus::Interface* iface = simbus::FindByPath(bus, path);
     if (!iface) return simchannel::OpenSystemPath(path, access, share, flags);
     unsigned kind = simbus::kQuery;
@@ -138,5 +140,8 @@ bool EnumDeviceInterface(void* deviceSet, const Guid& guid, uint32_t index, std:
 }
 
 void DestroyDeviceInfoList(void* deviceSet) { delete static_cast<DeviceSet*>(deviceSet); }
+
+// The bus names its interfaces as SetupAPI does, on every platform.
+bool IsDeviceInterfacePathForm(const std::string& path) { return hidpathform::IsWindowsHIDInterfacePathForm(path); }
 
 }  // namespace hidseam

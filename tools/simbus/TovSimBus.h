@@ -90,9 +90,25 @@ int TovSim_FailNextOpen(int id, unsigned kinds);
  * again. Returns the number of handles broken, -1 bad id. */
 int TovSim_BreakPendingRead(int id);
 
+/* Makes the readers of interface id fail in their wait for a report, as a failing system wait
+ * does (the driver's reader then ends with its "USBHIDManager" message box): they are woken with
+ * one report of zeros (not recorded as delivered), and their next wait fails. Natively every
+ * poll() of more than one descriptor in the process fails with EINVAL, and no descriptor can be
+ * opened, until the driver's next message box (or TovSim_Reset) restores the limit. Returns the
+ * number of readers woken, 0 when nobody reads, -1 for a bad id or where the platform offers no
+ * such failure (Windows: a reader waits on an event of its own). */
+int TovSim_BreakReaderWait(int id);
+
 /* Live handles open for reading on the interface, and all live handles (any access). */
 int TovSim_ReaderCount(int id);
 int TovSim_OpenCount(int id);
+
+/* The bus's log of the HID seam's open call: every path the driver handed to it (simulated or
+ * not, which falls through to the system), in call order, since the last TovSim_Reset. The count
+ * covers every call; the paths of the first 65536 are kept. TovSim_OpenCallPath copies path index
+ * with its NUL and returns its length, -1 when there is none. */
+int TovSim_OpenCallCount(void);
+int TovSim_OpenCallPath(int index, char* buffer, int size);
 
 /* Sends an arbitrary WM_DEVICECHANGE to the registered recipients: event (wParam), and a record
  * of deviceType carrying name (for device type 5 a DEV_BROADCAST_DEVICEINTERFACE_A, otherwise a
@@ -102,6 +118,15 @@ int TovSim_SendDeviceChange(unsigned event, unsigned deviceType, const char* nam
 /* Message boxes of the driver: while recording is on they are stored (and answered with OK)
  * instead of shown. */
 void TovSim_RecordMessageBoxes(int on);
+/* While holding is on (and recording), a recorded box stays open, as a box no one has clicked
+ * yet: the thread that shows it waits until TovSim_DismissMessageBoxes answers every open box
+ * with OK (turning holding off dismisses them too). TovSim_OpenMessageBoxCount gives how many
+ * are open now; TovSim_WaitForOpenMessageBox waits at most milliseconds until at least count are
+ * open and returns 1 when they are. */
+void TovSim_HoldMessageBoxes(int on);
+int TovSim_OpenMessageBoxCount(void);
+int TovSim_WaitForOpenMessageBox(int count, int milliseconds);
+void TovSim_DismissMessageBoxes(void);
 int TovSim_MessageBoxCount(void);
 /* Copies box index; returns 1, or 0 when there is none. Any pointer may be null. */
 int TovSim_GetMessageBox(int index, char* text, int textSize, char* caption, int captionSize, unsigned* type);

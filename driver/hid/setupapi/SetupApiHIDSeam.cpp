@@ -13,6 +13,7 @@ extern "C" {
 #include <vector>
 
 #include "HIDSeam.h"
+#include "WindowsInterfacePathForm.h"
 
 static_assert(sizeof(hidseam::Guid) == sizeof(GUID), "GUID layout");
 static_assert(sizeof(HIDD_ATTRIBUTES) == sizeof(hidseam::Attributes), "HIDD_ATTRIBUTES layout");
@@ -118,5 +119,8 @@ void* RegisterNotification(void* recipient, const BroadcastDeviceInterface& filt
 bool UnregisterNotification(void* notification) {
     return UnregisterDeviceNotification(static_cast<HDEVNOTIFY>(notification)) != FALSE;
 }
+
+// SetupAPI lists HID interfaces as "\\?\hid#..." paths of the device namespace.
+bool IsDeviceInterfacePathForm(const std::string& path) { return hidpathform::IsWindowsHIDInterfacePathForm(path); }
 
 }  // namespace hidseam

@@ -1,0 +1,98 @@
+#include "SimModuleSession.h"
+
+#include <algorithm>
+#include <cstring>
+
+void SimModuleSession::SetUp() {
+    ASSERT_TRUE(testsupport::StartModule(TOV_SIM_MODULE_PATH, sim));
+    using testsupport::Resolve;
+    Resolve(*sim, bus.Reset, "TovSim_Reset");
+    Resolve(*sim, bus.Plug, "TovSim_Plug");
+    Resolve(*sim, bus.CatalogueCount, "TovSim_CatalogueCount");
+    Resolve(*sim, bus.CatalogueEntry, "TovSim_CatalogueEntry");
+    Resolve(*sim, bus.DevicePath, "TovSim_DevicePath");
+    Resolve(*sim, bus.Unplug, "TovSim_Unplug");
+    Resolve(*sim, bus.OpenCallCount, "TovSim_OpenCallCount");
+    Resolve(*sim, bus.OpenCallPath, "TovSim_OpenCallPath");
+    Resolve(*sim, bus.ReaderCount, "TovSim_ReaderCount");
+    Resolve(*sim, bus.OpenCount, "TovSim_OpenCount");
+    Resolve(*sim, bus.BreakReaderWait, "TovSim_BreakReaderWait");
+    Resolve(*sim, bus.RecordMessageBoxes, "TovSim_RecordMessageBoxes");
+    Resolve(*sim, bus.HoldMessageBoxes, "TovSim_HoldMessageBoxes");
+    Resolve(*sim, bus.WaitForOpenMessageBox, "TovSim_WaitForOpenMessageBox");
+    Resolve(*sim, bus.OpenMessageBoxCount, "TovSim_OpenMessageBoxCount");
+    Resolve(*sim, bus.DismissMessageBoxes, "TovSim_DismissMessageBoxes");
+    Resolve(*sim, bus.MessageBoxCount, "TovSim_MessageBoxCount");
+    Resolve(*sim, bus.GetMessageBox, "TovSim_GetMessageBox");
+    ASSERT_FALSE(HasFailure());
+    bus.Reset();
+    bus.RecordMessageBoxes(1);
+}
+
+void SimModuleSession::TearDown() {
+    if (bus.HoldMessageBoxes) bus.HoldMessageBoxes(0);
+    if (sim) sim->Shutdown();
+    if (bus.Reset) bus.Reset();
+}
+
+bool SimModuleSession::Exchange(const ServerProxy::Bytes& command) {
+    sim->QueueServerBlock(command);
+    ++repliesSeen;
+    if (!sim->WaitForSentBlocks(repliesSeen, std::chrono::seconds(20))) {
+        ADD_FAILURE() << "no reply to command " << static_cast<int>(command[0]);
+        return false;
+    }
+    const auto sent = sim->SentBlocks();
+    const auto& reply = sent[repliesSeen - 1].data;
+    if (reply.size() < 8 || reply[0] != command[0] + 1 || !std::equal(command.begin() + 4, command.begin() + 8, reply.begin() + 4)) {
+        ADD_FAILURE() << "reply " << repliesSeen << " is not the reply to command " << static_cast<int>(command[0]);
+        return false;
+    }
+    return true;
+}
+
+std::string SimModuleSession::PathOf(int id) {
+    char path[512] = {0};
+    bus.DevicePath(id, path, sizeof(path));
+    return path;
+}
+
+USBButtonDeviceDescriptor SimModuleSession::DescriptorOf(const char* modelKey, int id) {
+    USBButtonDeviceDescriptor descriptor;
+    for (int i = 0; i < bus.CatalogueCount(); ++i) {
+        TovSimModel model;
+        if (bus.CatalogueEntry(i, &model) && std::strcmp(model.key, modelKey) == 0) {
+            descriptor.id = 1;
+            descriptor.name = model.name;
+            descriptor.hidInfo.devicePath = PathOf(id);
+            descriptor.hidInfo.usageType = 1;
+            descriptor.hidInfo.vendorID = static_cast<int32_t>(model.vendorID);
+            descriptor.hidInfo.productID = static_cast<int32_t>(model.productID);
+            descriptor.hidInfo.versionNumber = static_cast<int32_t>(model.versionNumber);
+            descriptor.hidInfo.inputReportByteLength = model.inputReportByteLength;
+            descriptor.hidInfo.outputReportByteLength = model.outputReportByteLength;
+        }
+    }
+    return descriptor;
+}
+
+std::vector<std::string> SimModuleSession::OpenedPaths() {
+    std::vector<std::string> paths;
+    for (int i = 0; i < bus.OpenCallCount(); ++i) {
+        char path[1024] = {0};
+        bus.OpenCallPath(i, path, sizeof(path));
+        paths.push_back(path);
+    }
+    return paths;
+}
+
+double SimModuleSession::LongestCallUs(const ServerProxy::Bytes& command) {
+    const uint32_t code = enginesim::BlockCommand(command.data(), command.size());
+    double longest = -1;
+    for (const enginesim::CallTime& call : sim->CallTimes()) {
+        if (call.entry == enginesim::EntryPoint::WriteHook && call.command == code) {
+            longest = std::max(longest, call.durationUs);
+        }
+    }
+    return longest;
+}
