@@ -2,6 +2,10 @@
 #   TovaroCitrixVC      the shipping driver: SetupAPI and hid.dll reach the real devices (Windows only)
 #   TovaroCitrixVCSim   the simulation build: the same driver linked with the simulated HID bus, which
 #                       it exports through a small C interface for tests and the demo
+#   VDTOVUSB            the shipping driver for the ICA Client for Linux (linux and linux-arm64
+#                       presets, TOV_LINUX_CLIENT): the native layer on hidraw, an ELF shared object
+#                       named VDTOVUSB.DLL as the Linux client names its virtual drivers. It lands in
+#                       build/<preset>/driver/VDTOVUSB.DLL (build/linux/driver/VDTOVUSB.DLL).
 # tov_add_driver_module(<name> <backend> [extra sources...])
 # <backend> is the HID backend library, or "" for none. Callable from any folder.
 function(tov_add_driver_module name backend)
@@ -36,3 +40,16 @@ if(TOV_WINDOWS)
 endif()
 # The simulation module is defined beside the simulated bus (tools/simbus), which adds it with
 # tov_add_driver_module(TovaroCitrixVCSim tov_simbus ...).
+
+if(TOV_LINUX_CLIENT)
+  # Exports Load only (version script); the C++ runtime and libgcc are linked in, so the module
+  # needs nothing but the C library (tests/linux_module checks the list); every symbol is resolved
+  # at link time (-z defs), none is taken from the ICA Client's own libraries.
+  tov_add_driver_module(VDTOVUSB tov_hid_hidraw ${CMAKE_CURRENT_SOURCE_DIR}/linux/IcaClientConventions.cpp)
+  set_target_properties(VDTOVUSB PROPERTIES OUTPUT_NAME VDTOVUSB SUFFIX ".DLL"
+                        LINK_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/linux/VDTOVUSB.map)
+  target_link_libraries(VDTOVUSB PRIVATE tov_ica_client_linux)
+  target_link_options(VDTOVUSB PRIVATE -static-libstdc++ -static-libgcc -Wl,--exclude-libs,ALL
+                      -Wl,--version-script=${CMAKE_CURRENT_SOURCE_DIR}/linux/VDTOVUSB.map -Wl,-z,defs
+                      -Wl,--as-needed)
+endif()

@@ -15,4 +15,14 @@ bool AppendLine(const std::string& path, const std::string& text);
 
 unsigned long CurrentProcessId();
 
+#if !defined(_WIN32)
+// Natively a log path of the Windows form "c:\NAME" (a drive's root, any drive letter) is a file
+// named NAME in a folder of the platform: the Linux driver sets the ICA Client's folder
+// ($HOME/.ICAClient) at load; unset (the native test builds), the path is used as it stands, a
+// file of that odd name in the current folder. Set it before the first line is written.
+void SetLogFolder(const std::string& folder);
+// The file a log path names (the mapping above).
+std::string SystemLogFilePath(const std::string& path);
+#endif
+
 }  // namespace tracefile

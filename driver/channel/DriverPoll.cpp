@@ -1,6 +1,7 @@
 #include <chrono>
 
 #include "ChannelTrace.h"
+#include "EnginePollHook.h"
 #include "CitrixClient.h"
 #include "CitrixClientData.h"
 #include "CitrixClientOperations.h"
@@ -33,6 +34,17 @@ int DriverPoll(VD*, DLLPOLL* poll, uint16_t*) {
         TraceClient(FormatString("DriverPoll. Legacy Poll information: ulCurrentTime: %u.",
                                  poll ? static_cast<unsigned>(poll->CurrentTime) : 0u));
         state.firstPoll = false;
+    }
+    // Arrivals and removals that the platform's device monitor has for this thread (the hidraw
+    // backend on Linux; nothing is installed on Windows, where the hidden window gets them).
+    try {
+        RunEnginePollHook();
+    } catch (...) {
+        const std::string what = DescribeCurrentException();
+        try {
+            TraceClientError("The device monitor threw " + what);
+        } catch (...) {
+        }
     }
     if (state.client) {
         // Like the receive path, the poll path lets no exception reach the ICA Client.

@@ -29,6 +29,15 @@ void ReadProfileKeyNames(const std::string& fileName, const std::string& section
 bool ReadProfileString(const std::string& fileName, const std::string& section,
                        const std::string& key, std::string& value);
 
+#if !defined(_WIN32)
+// Natively a file name without a folder (the hardware button map's when no program folder is
+// known) is looked up in these folders, in order, when any are set: the Linux driver sets the ICA
+// Client's folder ($HOME/.ICAClient) and its own folder at load. With none set (the native test
+// builds) the name is relative to the current folder, as on Windows. Set them before the first
+// lookup.
+void SetProfileSearchFolders(const std::vector<std::string>& folders);
+#endif
+
 // Splits a key list as the profile call returns it: NUL-terminated names, ended by an empty name or
 // by the end of the `length` characters returned.
 void SplitProfileKeyList(const char* buffer, size_t length, std::vector<std::string>& keys);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <mutex>
 #include <vector>
 
 #include "ProfileFile.h"
@@ -101,12 +102,47 @@ const ProfileSection* FindSection(const std::vector<ProfileSection>& sections,
 
 }  // namespace
 
-bool ProfileFileExists(const std::string& fileName) {
+namespace {
+
+std::mutex searchMutex;
+std::vector<std::string>& SearchFolders() {
+    static std::vector<std::string>* folders = new std::vector<std::string>();
+    return *folders;
+}
+
+bool IsFile(const std::string& fileName) {
     struct stat status;
     return stat(fileName.c_str(), &status) == 0 && !S_ISDIR(status.st_mode);
 }
 
-std::string ResolveProfileFileName(const std::string& fileName) { return fileName; }
+// The file a name denotes: a name with a folder as it stands; a bare name in the first search
+// folder that holds it, or (with no search folders) relative to the current folder. Empty when
+// the search finds nothing.
+std::string LocateProfileFile(const std::string& fileName) {
+    std::lock_guard<std::mutex> lock(searchMutex);
+    if (SearchFolders().empty() || fileName.find('/') != std::string::npos) {
+        return IsFile(fileName) ? fileName : std::string();
+    }
+    for (const std::string& folder : SearchFolders()) {
+        const std::string candidate = folder + "/" + fileName;
+        if (IsFile(candidate)) return candidate;
+    }
+    return std::string();
+}
+
+}  // namespace
+
+void SetProfileSearchFolders(const std::vector<std::string>& folders) {
+    std::lock_guard<std::mutex> lock(searchMutex);
+    SearchFolders() = folders;
+}
+
+bool ProfileFileExists(const std::string& fileName) { return !LocateProfileFile(fileName).empty(); }
+
+std::string ResolveProfileFileName(const std::string& fileName) {
+    const std::string located = LocateProfileFile(fileName);
+    return located.empty() ? fileName : located;
+}
 
 void ReadProfileKeyNames(const std::string& fileName, const std::string& section,
                          std::vector<std::string>& keys) {

@@ -1,10 +1,14 @@
 // The native handles of one HID device: a descriptor read after poll() together with a wake-up
-// descriptor (an eventfd) for stopping, and a second descriptor written synchronously.
+// descriptor (an eventfd) for stopping, and a second descriptor written synchronously. The reads go
+// through the backend (hidseam::ReadInputReport), which knows the device's report layout; a write
+// takes the report as Windows does, report-id byte first, which is also what hidraw expects (0 for
+// a device without numbered reports: the kernel's USB HID driver drops it before sending).
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 
 #include "FormatString.h"
@@ -93,12 +97,15 @@ bool CHIDDeviceIOPosix::Read(std::vector<char>& report, const std::atomic<bool>&
         if (stopRequested) return false;
         if (ready < 0) throw HIDReadFailure{"WaitForSingleObject: Unknwon error", static_cast<unsigned long>(errno)};
         if (waits[1].revents != 0) return false;
-        // Message boundaries are kept (SOCK_SEQPACKET): one receive is one report. A short report
-        // leaves the remaining bytes zero; an error or the end of the stream (the interface went
-        // away) is no report and ends the loop. Nothing to receive after all: wait again.
-        const ssize_t received = recv(readDescriptor, report.data(), report.size(), MSG_DONTWAIT);
+        // The backend reads one report in the Windows layout. A short report leaves the remaining
+        // bytes zero; an error or the end of the stream (the interface went away: ENODEV, EIO) is
+        // no report and ends the loop. Nothing to read after all: wait again, unless the
+        // descriptor reported a hang-up or an error, which no later poll would clear.
+        const long received = hidseam::ReadInputReport(readDescriptor, report.data(), report.size());
         if (received > 0) return true;
         if (received == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) return false;
+        if (waits[0].revents & (POLLHUP | POLLERR | POLLNVAL)) return false;
+        std::fill(report.begin(), report.end(), 0);
     }
 }
 

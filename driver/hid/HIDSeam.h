@@ -125,4 +125,17 @@ void DestroyDeviceInfoList(void* deviceSet);
 void* RegisterNotification(void* recipient, const BroadcastDeviceInterface& filter, uint32_t flags);
 bool UnregisterNotification(void* notification);
 
+// True when path has the form of this backend's device-interface paths; looks at the characters
+// only and touches nothing.
+bool IsDeviceInterfacePathForm(const std::string& path);
+
+#if !defined(_WIN32)
+// Natively only (on Windows ReadFile reads the handle): reads one input report from a read handle
+// into report (length bytes, zero-filled by the caller) in the layout Windows delivers: byte 0 is
+// the report id, 0 for a device without numbered reports. Called after poll() found the handle
+// readable, never blocks. Returns the bytes placed (more than 0), 0 when the device is gone, or -1
+// with errno set (EAGAIN: nothing to read, or a report this interface does not deliver).
+long ReadInputReport(Handle handle, char* report, size_t length);
+#endif
+
 }  // namespace hidseam

@@ -2,11 +2,12 @@
 # Fuzzes the driver's inputs: builds the native-fuzz preset (clang, ASan+UBSan, libFuzzer) and runs
 # each fuzz target on a copy of its seed corpus in tests/fuzz/<target>/, sharing TOV_FUZZ_SECONDS
 # (default 100; 0 skips the step) among them:
-#   dispatch_fuzzer     server blocks into the dispatcher                    40 %
-#   report_fuzzer       input reports of every product through decoding      15 %
-#   button_map_fuzzer   HardwareButtonMap.ini contents through its parser    15 %
-#   driver_list_fuzzer  the setup program's VirtualDriverEx list edit       15 %
-#   codec_fuzzer        record bytes through the channel's codec            15 %
+#   dispatch_fuzzer     server blocks into the dispatcher                    35 %
+#   report_fuzzer       input reports of every product through decoding      13 %
+#   button_map_fuzzer   HardwareButtonMap.ini contents through its parser    13 %
+#   driver_list_fuzzer  the setup program's VirtualDriverEx list edit       13 %
+#   codec_fuzzer        record bytes through the channel's codec            13 %
+#   descriptor_fuzzer   HID report descriptors through the hidraw parser     13 %
 # Crash inputs are kept in build/fuzz-artifacts/. Writes "passed failed" (one per target) into
 # build/extra-results/fuzz.count for the final count, and exits non-zero when the build fails or a
 # fuzzer finds a fault.
@@ -25,7 +26,8 @@ if [ "$seconds" = 0 ]; then
   exit 0
 fi
 
-targets=(dispatch_fuzzer:40 report_fuzzer:15 button_map_fuzzer:15 driver_list_fuzzer:15 codec_fuzzer:15)
+targets=(dispatch_fuzzer:35 report_fuzzer:13 button_map_fuzzer:13 driver_list_fuzzer:13 codec_fuzzer:13
+         descriptor_fuzzer:13)
 names=("${targets[@]%%:*}")
 
 log=build/fuzz.log

@@ -1,5 +1,5 @@
 // bench <figure>... : prints the figures named (or all). Figures: report, dispatch, enumeration,
-// idle, timeline, session. Options: --reports N, --rounds N, --idle-seconds S.
+// idle, timeline, session, hotplug. Options: --reports N, --rounds N, --idle-seconds S.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,12 +21,12 @@ struct Figure {
 const Figure kFigures[] = {
     {"report", bench::ReportToQueue},       {"dispatch", bench::DispatchCost}, {"enumeration", bench::Enumeration},
     {"idle", bench::IdleCost},              {"timeline", bench::DeliveryTimeline},
-    {"session", bench::CommandSession},
+    {"session", bench::CommandSession},     {"hotplug", bench::HotPlugPolls},
 };
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: bench [--reports N] [--rounds N] [--idle-seconds S] [report|dispatch|enumeration|idle|timeline|session]...\n");
+                 "usage: bench [--reports N] [--rounds N] [--idle-seconds S] [report|dispatch|enumeration|idle|timeline|session|hotplug]...\n");
     return 2;
 }
 

@@ -16,5 +16,6 @@ int Enumeration(const Settings& settings);
 int IdleCost(const Settings& settings);
 int DeliveryTimeline(const Settings& settings);
 int CommandSession(const Settings& settings);
+int HotPlugPolls(const Settings& settings);
 
 }  // namespace bench

@@ -71,3 +71,13 @@ void SetErrorNotFound() { errno = ENOENT; }
 void SetErrorAccessDenied() { errno = EACCES; }
 
 }  // namespace simchannel
+
+namespace hidseam {
+
+// A simulated interface keeps message boundaries (SOCK_SEQPACKET): one receive is one report, as
+// the bus sent it (the bus already sends the report-id byte first).
+long ReadInputReport(Handle handle, char* report, size_t length) {
+    return static_cast<long>(recv(static_cast<int>(handle), report, length, MSG_DONTWAIT));
+}
+
+}  // namespace hidseam

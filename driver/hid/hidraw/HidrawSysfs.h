@@ -1,0 +1,33 @@
+// What the hidraw backend reads from sysfs and how it names the device nodes. Every path is taken
+// below SystemRoot(), which is empty on a real system and a folder holding a fake /sys and /dev in
+// tests. Sysfs contents are untrusted text: every read is bounded.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace hidraw {
+
+// The prefix of every /sys and /dev path the backend touches ("" on a real system). Set it before
+// the backend is used; it is not synchronised.
+void SetSystemRoot(const std::string& root);
+const std::string& SystemRoot();
+
+// True for "/dev/hidraw" followed by one to nine digits, nothing else.
+bool IsHidrawNodePath(const std::string& path);
+
+// The device nodes of the hidraw class devices in /sys/class/hidraw, in the order of their numbers
+// ("/dev/hidraw0", "/dev/hidraw1", ...). At most kMaxNodes are listed.
+constexpr size_t kMaxNodes = 1024;
+std::vector<std::string> ListHidrawNodes();
+
+// The USB device's release number (bcdDevice) for the hidraw class device folder classFolder (a
+// /sys/class/hidraw/hidrawN or /sys/dev/char/M:N path), when its HID device sits on a USB
+// interface; 0 otherwise (uhid, Bluetooth, I2C) or when the file cannot be read.
+uint16_t UsbReleaseNumber(const std::string& classFolder);
+
+// The sysfs folder of the character device with this device number (/sys/dev/char/M:N).
+std::string CharacterDeviceFolder(unsigned major, unsigned minor);
+
+}  // namespace hidraw

@@ -1,0 +1,75 @@
+// The kernel's own uevents (netlink group 1), for systems without udev's daemon.
+#include <linux/netlink.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "DeviceMonitor.h"
+
+namespace hidraw {
+
+namespace {
+
+constexpr unsigned kKernelGroup = 1;  // the kernel's uevents; udev's daemon re-sends on group 2
+
+class CKernelUeventMonitor : public CDeviceMonitor {
+public:
+    explicit CKernelUeventMonitor(int fd) : fd(fd), buffer(kMaxUeventSize) {}
+    ~CKernelUeventMonitor() override { close(fd); }
+    const char* Source() const override { return "kernel"; }
+
+    bool Receive(NodeEvent& event) override {
+        // Every waiting message is consumed; one that is not a hidraw arrival or removal is
+        // skipped. Bounded, so that a flood of other uevents cannot hold the engine thread: the
+        // rest waits for the next poll.
+        for (int i = 0; i < 256; ++i) {
+            sockaddr_nl sender = {};
+            iovec part = {buffer.data(), buffer.size()};
+            msghdr header = {};
+            header.msg_name = &sender;
+            header.msg_namelen = sizeof sender;
+            header.msg_iov = &part;
+            header.msg_iovlen = 1;
+            const ssize_t n = recvmsg(fd, &header, MSG_DONTWAIT);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                return false;  // EAGAIN: nothing waiting; ENOBUFS: messages lost, carry on next poll
+            }
+            // Only the kernel (port 0) speaks on this group; a truncated message is not read.
+            if (sender.nl_pid != 0 || (header.msg_flags & MSG_TRUNC)) continue;
+            if (ParseKernelUevent(buffer.data(), static_cast<size_t>(n), event)) return true;
+        }
+        return false;
+    }
+
+private:
+    int fd;
+    std::vector<char> buffer;
+};
+
+}  // namespace
+
+std::unique_ptr<CDeviceMonitor> CDeviceMonitor::CreateKernel() {
+    const int fd = socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, NETLINK_KOBJECT_UEVENT);
+    if (fd < 0) return nullptr;
+    sockaddr_nl address = {};
+    address.nl_family = AF_NETLINK;
+    address.nl_groups = kKernelGroup;
+    if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        close(fd);
+        return nullptr;
+    }
+    return std::unique_ptr<CDeviceMonitor>(new CKernelUeventMonitor(fd));
+}
+
+std::unique_ptr<CDeviceMonitor> CDeviceMonitor::Create() {
+    if (UdevDaemonRuns()) {
+        std::unique_ptr<CDeviceMonitor> udev = CreateUdev();
+        if (udev) return udev;
+    }
+    return CreateKernel();
+}
+
+}  // namespace hidraw

@@ -1,0 +1,111 @@
+// libudev's monitor, loaded with dlopen (see DeviceMonitor.h for why).
+#include <dlfcn.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <mutex>
+
+#include "DeviceMonitor.h"
+#include "HidrawSysfs.h"
+
+namespace hidraw {
+
+namespace {
+
+// The part of libudev's ABI the monitor uses; the structures stay opaque.
+struct udev;
+struct udev_monitor;
+struct udev_device;
+
+struct UdevLibrary {
+    bool loaded = false;
+    udev* (*newContext)();
+    udev* (*unrefContext)(udev*);
+    udev_monitor* (*newMonitor)(udev*, const char*);
+    int (*addMatch)(udev_monitor*, const char*, const char*);
+    int (*enableReceiving)(udev_monitor*);
+    int (*monitorFd)(udev_monitor*);
+    udev_device* (*receiveDevice)(udev_monitor*);
+    udev_monitor* (*unrefMonitor)(udev_monitor*);
+    const char* (*action)(udev_device*);
+    const char* (*devnode)(udev_device*);
+    udev_device* (*unrefDevice)(udev_device*);
+};
+
+template <typename F>
+bool Resolve(void* library, const char* name, F& function) {
+    function = reinterpret_cast<F>(dlsym(library, name));
+    return function != nullptr;
+}
+
+// Loaded once per process and kept: the ICA Client may well have loaded libudev itself.
+const UdevLibrary& Library() {
+    static UdevLibrary library;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        void* handle = dlopen("libudev.so.1", RTLD_NOW | RTLD_LOCAL);
+        if (!handle) return;
+        library.loaded = Resolve(handle, "udev_new", library.newContext) &&
+                         Resolve(handle, "udev_unref", library.unrefContext) &&
+                         Resolve(handle, "udev_monitor_new_from_netlink", library.newMonitor) &&
+                         Resolve(handle, "udev_monitor_filter_add_match_subsystem_devtype", library.addMatch) &&
+                         Resolve(handle, "udev_monitor_enable_receiving", library.enableReceiving) &&
+                         Resolve(handle, "udev_monitor_get_fd", library.monitorFd) &&
+                         Resolve(handle, "udev_monitor_receive_device", library.receiveDevice) &&
+                         Resolve(handle, "udev_monitor_unref", library.unrefMonitor) &&
+                         Resolve(handle, "udev_device_get_action", library.action) &&
+                         Resolve(handle, "udev_device_get_devnode", library.devnode) &&
+                         Resolve(handle, "udev_device_unref", library.unrefDevice);
+    });
+    return library;
+}
+
+class CUdevMonitor : public CDeviceMonitor {
+public:
+    CUdevMonitor(const UdevLibrary& library, udev* context, udev_monitor* monitor)
+        : library(library), context(context), monitor(monitor) {}
+    ~CUdevMonitor() override {
+        library.unrefMonitor(monitor);
+        library.unrefContext(context);
+    }
+    const char* Source() const override { return "udev"; }
+
+    bool Receive(NodeEvent& event) override {
+        for (int i = 0; i < 256; ++i) {
+            // Looked at with a zero timeout first: the receive itself is not made to wait.
+            pollfd ready = {library.monitorFd(monitor), POLLIN, 0};
+            if (poll(&ready, 1, 0) <= 0 || !(ready.revents & POLLIN)) return false;
+            udev_device* device = library.receiveDevice(monitor);
+            if (!device) continue;  // a message libudev refused (not from udev, filtered out)
+            const bool wanted = MakeNodeEvent(library.action(device), library.devnode(device), event);
+            library.unrefDevice(device);
+            if (wanted) return true;
+        }
+        return false;
+    }
+
+private:
+    const UdevLibrary& library;
+    udev* context;
+    udev_monitor* monitor;
+};
+
+}  // namespace
+
+bool UdevDaemonRuns() { return access((SystemRoot() + "/run/udev/control").c_str(), F_OK) == 0; }
+
+std::unique_ptr<CDeviceMonitor> CDeviceMonitor::CreateUdev() {
+    const UdevLibrary& library = Library();
+    if (!library.loaded) return nullptr;
+    udev* context = library.newContext();
+    if (!context) return nullptr;
+    udev_monitor* monitor = library.newMonitor(context, "udev");
+    if (!monitor || library.addMatch(monitor, "hidraw", nullptr) < 0 || library.enableReceiving(monitor) < 0) {
+        if (monitor) library.unrefMonitor(monitor);
+        library.unrefContext(context);
+        return nullptr;
+    }
+    return std::unique_ptr<CDeviceMonitor>(new CUdevMonitor(library, context, monitor));
+}
+
+}  // namespace hidraw

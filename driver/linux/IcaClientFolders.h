@@ -1,0 +1,14 @@
+// Where the shipping Linux driver keeps its trace log and looks for HardwareButtonMap.ini.
+#pragma once
+
+#include <string>
+#include <vector>
+
+struct IcaClientFolders {
+    std::string traceFolder;                    // "$HOME/.ICAClient"; empty without a home folder
+    std::vector<std::string> buttonMapFolders;  // "$HOME/.ICAClient", then the driver's own folder
+};
+
+// home: the user's home folder (may be empty); moduleFolder: the folder of VDTOVUSB.DLL (may be
+// empty when unknown).
+IcaClientFolders FindIcaClientFolders(const std::string& home, const std::string& moduleFolder);

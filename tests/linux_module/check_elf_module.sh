@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Checks one property of the shipping Linux driver's image with readelf; each is its own CTest test.
+#   check_elf_module.sh READELF MODULE MACHINE CHECK     (MACHINE: x86-64 or aarch64)
+#   CHECK: FileFormat     a 64-bit little-endian ELF shared object (type DYN) for MACHINE
+#          ExportsOnlyLoad  "Load" is the only function or object the module defines for others
+#          NeedsOnlyLibc    the NEEDED list is within the C library's own files
+set -uo pipefail
+readelf=$1 module=$2 machine=$3 check=$4
+
+fail() { echo "FAILED $check: $1" >&2; exit 1; }
+[ -f "$module" ] || fail "$module does not exist"
+
+case $check in
+FileFormat)
+  header=$("$readelf" -h "$module" 2>&1) || fail "readelf failed: $header"
+  case $machine in
+    x86-64) expected="Advanced Micro Devices X86-64" ;;
+    aarch64) expected="AArch64" ;;
+    *) fail "unknown machine $machine" ;;
+  esac
+  grep -Eq "^ +Class: +ELF64$" <<<"$header" || fail "not ELF64: $(grep Class <<<"$header")"
+  grep -Eq "^ +Data: +2's complement, little endian$" <<<"$header" || fail "not little endian"
+  grep -Eq "^ +Type: +DYN " <<<"$header" || fail "not a shared object: $(grep Type: <<<"$header")"
+  grep -Eq "^ +Machine: +$expected$" <<<"$header" || fail "machine: $(grep Machine: <<<"$header") (expected $expected)"
+  echo "ELF64 shared object for $expected" ;;
+ExportsOnlyLoad)
+  # Defined (section index not UND) global or weak symbols of the dynamic symbol table.
+  symbols=$("$readelf" --dyn-syms -W "$module" 2>&1) || fail "readelf failed: $symbols"
+  exports=$(awk '$1 ~ /^[0-9]+:$/ && ($5 == "GLOBAL" || $5 == "WEAK") && $7 != "UND" {print $8}' <<<"$symbols" |
+            sed 's/@.*//' | sort -u)
+  [ "$exports" = "Load" ] || fail "exports: $(tr '\n' ' ' <<<"$exports")"
+  kind=$(awk '$1 ~ /^[0-9]+:$/ && $8 == "Load" && $7 != "UND" {print $4}' <<<"$symbols")
+  [ "$kind" = "FUNC" ] || fail "Load is a $kind, not a function"
+  echo "exports: Load" ;;
+NeedsOnlyLibc)
+  dynamic=$("$readelf" -d "$module" 2>&1) || fail "readelf failed: $dynamic"
+  needed=$(sed -n 's/.*(NEEDED).*Shared library: \[\(.*\)\]/\1/p' <<<"$dynamic")
+  [ -n "$needed" ] || fail "no NEEDED entries at all (not dynamically linked?)"
+  bad=""
+  for name in $needed; do
+    case $name in
+      libc.so.6 | libm.so.6 | ld-linux-x86-64.so.2 | ld-linux-aarch64.so.1) ;;
+      *) bad+="$name " ;;
+    esac
+  done
+  [ -z "$bad" ] || fail "needs libraries beyond the C library: $bad"
+  echo "needs: $(tr '\n' ' ' <<<"$needed")" ;;
+*) fail "unknown check" ;;
+esac
