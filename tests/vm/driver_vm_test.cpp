@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
+#include <linux/uhid.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -232,10 +234,14 @@ TEST_F(DriverVm, ButtonReportsOfEveryProductGroupBecomeButtonEvents) {
     airPress[2] = 0x02;
     cases.push_back({"SpeechMikeAir", airPress, {{2, 1}, {11, 1}}, airRelease, {{2, 0}, {11, 0}}});
 
+    // Every device stays plugged until the end, so that none gets a node number an earlier one had
+    // (see DISABLED_AModelPluggedOnAReusedNodeIsListedAsItself).
+    std::vector<Played> plugged;
     ObjectHandle handle = 0x2000;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key);
-        Played p = Play(c.key);
+        plugged.push_back(Play(c.key));
+        Played& p = plugged.back();
         ++handle;
         ASSERT_NO_FATAL_FAILURE(Connect(handle, p.node));
         std::vector<Bytes> expected;
@@ -287,10 +293,12 @@ TEST_F(DriverVm, SetLEDsOutputReportsArriveAtTheDeviceByteForByte) {
         {"SpeechMikeAir", {{2, 1}, {6, 3}}, air},
         {"SonicMicIIClassic", {{3, 3}}, sonic},
     };
+    std::vector<Played> plugged;
     ObjectHandle handle = 0x2200;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.key);
-        Played p = Play(c.key);
+        plugged.push_back(Play(c.key));
+        Played& p = plugged.back();
         ++handle;
         ASSERT_NO_FATAL_FAILURE(Connect(handle, p.node));
         ASSERT_TRUE(S().Command(EncodeSetLEDs(handle, c.leds)));
@@ -366,6 +374,7 @@ TEST_F(DriverVm, ConnectAndDisconnectCyclesLeaveNoThreadOrDescriptorBehind) {
     for (int i = 0; i <= cycles; ++i) {
         SCOPED_TRACE("cycle " + std::to_string(i));
         const size_t from = S().SentCount();
+        const auto plugAt = std::chrono::steady_clock::now();
         Played p = Play(i % 2 ? "SpeechMikeAir" : "FootswitchLFH0210Old");
         size_t at = 0;
         ASSERT_TRUE(S().WaitForMessage(from, [](const ChannelMessage& m) { return m.code == 7; }, kWait, &at));
@@ -374,8 +383,12 @@ TEST_F(DriverVm, ConnectAndDisconnectCyclesLeaveNoThreadOrDescriptorBehind) {
         S().Sim().QueueServerBlock(EncodeInitDevice(handle, connected.descriptor));
         S().Sim().QueueServerBlock(EncodeConnectDevice(handle, true));
         ASSERT_TRUE(WaitUntil([&] { return OpenOn(p.node) > 0; }, kWait));
+        const auto opened = std::chrono::steady_clock::now();
         p.device->Destroy();
         ASSERT_TRUE(S().WaitForMessage(at, [](const ChannelMessage& m) { return m.code == 8; }, kWait));
+        if (i < 3) std::printf("cycle %d: plug to open %.0f ms, unplug to DeviceDisconnected %.0f ms\n", i,
+                               std::chrono::duration<double, std::milli>(opened - plugAt).count(),
+                               std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - opened).count());
         if (i == 0) {
             ASSERT_TRUE(S().Command(EncodeConnectDevice(handle, false)));
             threadsBefore = Threads();
@@ -388,6 +401,33 @@ TEST_F(DriverVm, ConnectAndDisconnectCyclesLeaveNoThreadOrDescriptorBehind) {
     EXPECT_TRUE(WaitUntil([&] { return Descriptors() == descriptorsBefore; }, kWait))
         << Descriptors() << " descriptors after " << cycles << " cycles, " << descriptorsBefore << " before";
     EXPECT_TRUE(S().Command(EncodeDeleteDevice(handle)));
+}
+
+// hidraw numbers are reused: after one device goes, the next one may get its node. The manager
+// keeps the descriptor it first gave to a path for its whole life, which on Windows (a path per
+// device instance) is the same device again, but here a different model on the same node is
+// listed and announced as the earlier one (wrong name, ids, report lengths, so the wrong decoding
+// and LED report). Disabled until the Linux driver forgets a node's descriptor when it goes.
+TEST_F(DriverVm, DISABLED_AModelPluggedOnAReusedNodeIsListedAsItself) {
+    std::string firstNode;
+    {
+        Played first = Play("SpeechMikeIPro");
+        firstNode = first.node;
+        ASSERT_EQ(S().List(kManager).size(), 1u);
+        const size_t from = S().SentCount();
+        first.device->Destroy();
+        ASSERT_TRUE(S().WaitForMessage(from, [](const ChannelMessage& m) { return m.code == 8; }, kWait));
+    }
+    const size_t from = S().SentCount();
+    Played second = Play("SpeechMikeIII");
+    ASSERT_EQ(second.node, firstNode) << "the kernel gave the second device another node";
+    ASSERT_TRUE(S().WaitForMessage(from, [](const ChannelMessage& m) { return m.code == 7; }, kWait));
+    EXPECT_EQ(S().BlocksFrom(from).front(),
+              ConnectEventBytes(7, kManager, ExpectedDescriptor(ExpectedFor("SpeechMikeIII"), second.node)));
+    const std::vector<USBButtonDeviceDescriptor> listed = S().List(kManager);
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].name, "Philips SpeechMike III");
+    EXPECT_EQ(listed[0].hidInfo.productID, 0x0C1C);
 }
 
 }  // namespace
