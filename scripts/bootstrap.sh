@@ -7,6 +7,12 @@ packages=(
   cmake make g++ clang libclang-rt-14-dev googletest
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine wine32 wine64 xvfb xauth imagemagick msitools wixl
+  # The VM of the Linux driver's tests (scripts/vm/): qemu with software emulation, the root's
+  # busybox, the initramfs packer, and the libraries of udev's daemon (copied from this machine);
+  # the kernel and udev packages themselves are fetched with apt-get download, never installed.
+  qemu-system-x86 busybox-static cpio file libkmod2 libacl1 libblkid1 libcap2 libselinux1 libssl3
+  # The arm64 build and its tests under qemu-user.
+  g++-aarch64-linux-gnu qemu-user-static
 )
 
 SUDO=""
