@@ -13,6 +13,12 @@ packages=(
   linux-libc-dev binutils libudev1
   # The Linux package's test: dpkg in a throw-away root whose maintainer scripts run busybox's shell.
   busybox-static
+  # The VM of the Linux driver's tests (scripts/vm/): qemu with software emulation, the root's
+  # busybox, the initramfs packer, and the libraries of udev's daemon (copied from this machine);
+  # the kernel and udev packages themselves are fetched with apt-get download, never installed.
+  qemu-system-x86 cpio file libkmod2 libacl1 libblkid1 libcap2 libselinux1 libssl3
+  # The arm64 build and its tests under qemu-user.
+  g++-aarch64-linux-gnu qemu-user-static
 )
 
 SUDO=""
