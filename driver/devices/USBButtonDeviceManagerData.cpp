@@ -24,8 +24,16 @@ bool CUSBButtonDeviceManagerData::ResolveDescriptor(const USBHIDDeviceInfo& info
     if (row == nullptr) return false;
     auto known = knownDevices.find(info);
     if (known != knownDevices.end()) {
-        descriptor = known->second;
-        return true;
+        // The same interface seen again keeps its first descriptor. A path that now names another
+        // product is another device: hidraw reuses its node numbers (/dev/hidraw0 for whatever is
+        // plugged next), so a stored descriptor of another model would list and decode it wrongly.
+        // A Windows interface path holds the ids, so there this never happens.
+        const USBHIDDeviceInfo& stored = known->second.hidInfo;
+        if (stored.vendorID == info.vendorID && stored.productID == info.productID) {
+            descriptor = known->second;
+            return true;
+        }
+        knownDevices.erase(known);
     }
     descriptor.name = row->name;
     descriptor.hidInfo = info;

@@ -27,7 +27,8 @@ public:
     void GetConnectedDevices(std::list<USBButtonDeviceDescriptor>& devices);
 
 private:
-    // The descriptor each supported interface got when first seen; never removed or updated.
+    // The descriptor each supported interface got when first seen; kept while the path names the
+    // same product, replaced when it names another (a reused hidraw node).
     std::map<USBHIDDeviceInfo, USBButtonDeviceDescriptor, USBHIDDeviceInfoLess> knownDevices;
     CUSBButtonDeviceManager* owner;  // not owned
 };

@@ -190,6 +190,38 @@ TEST_F(BusTest, TheFirstDescriptorOfAPathIsKeptWhateverChangesLater) {
     EXPECT_FALSE(data.ResolveDescriptor(info, later));
 }
 
+// hidraw gives a freed node number to the next device: the same path then names another model,
+// which must be listed and announced as itself, not as the model that had the node before.
+TEST_F(BusTest, APathThatNowNamesAnotherProductGetsItsOwnDescriptor) {
+    CUSBButtonDeviceManager owner;
+    CUSBButtonDeviceManagerData data(&owner);
+    USBHIDDeviceInfo info;
+    info.devicePath = "/dev/hidraw0";
+    info.usageType = HIDUsageOther;
+    info.vendorID = 0x0911;
+    info.productID = 0x0C1C;
+    info.inputReportByteLength = 10;
+    USBButtonDeviceDescriptor first;
+    ASSERT_TRUE(data.ResolveDescriptor(info, first));
+    EXPECT_EQ(first.name, "Philips SpeechMike III");
+
+    info.productID = 0x1844;  // a foot switch on the same node (a joystick collection)
+    info.usageType = HIDUsageJoystick;
+    info.inputReportByteLength = 4;
+    USBButtonDeviceDescriptor second;
+    ASSERT_TRUE(data.ResolveDescriptor(info, second));
+    EXPECT_EQ(second.name, "Philips Footswitch LFH 0210/90B");
+    EXPECT_EQ(second.hidInfo.productID, 0x1844);
+    EXPECT_EQ(second.hidInfo.inputReportByteLength, 4);
+
+    // The node keeps the new descriptor from then on, as any path keeps its first one.
+    info.versionNumber = 0x0999;
+    USBButtonDeviceDescriptor again;
+    ASSERT_TRUE(data.ResolveDescriptor(info, again));
+    EXPECT_EQ(again.name, "Philips Footswitch LFH 0210/90B");
+    EXPECT_EQ(again.hidInfo.versionNumber, 0);
+}
+
 TEST_F(BusTest, EnumerationFailuresPassToTheCallerWithAnEmptyList) {
     Plug("SpeechMikeIII");
     RecordingManager manager;

@@ -235,7 +235,7 @@ TEST_F(DriverVm, ButtonReportsOfEveryProductGroupBecomeButtonEvents) {
     cases.push_back({"SpeechMikeAir", airPress, {{2, 1}, {11, 1}}, airRelease, {{2, 0}, {11, 0}}});
 
     // Every device stays plugged until the end, so that none gets a node number an earlier one had
-    // (see DISABLED_AModelPluggedOnAReusedNodeIsListedAsItself).
+    // (AModelPluggedOnAReusedNodeIsListedAsItself tests reuse on its own).
     std::vector<Played> plugged;
     ObjectHandle handle = 0x2000;
     for (const Case& c : cases) {
@@ -403,12 +403,10 @@ TEST_F(DriverVm, ConnectAndDisconnectCyclesLeaveNoThreadOrDescriptorBehind) {
     EXPECT_TRUE(S().Command(EncodeDeleteDevice(handle)));
 }
 
-// hidraw numbers are reused: after one device goes, the next one may get its node. The manager
-// keeps the descriptor it first gave to a path for its whole life, which on Windows (a path per
-// device instance) is the same device again, but here a different model on the same node is
-// listed and announced as the earlier one (wrong name, ids, report lengths, so the wrong decoding
-// and LED report). Disabled until the Linux driver forgets a node's descriptor when it goes.
-TEST_F(DriverVm, DISABLED_AModelPluggedOnAReusedNodeIsListedAsItself) {
+// hidraw numbers are reused: after one device goes, the next one may get its node. A different
+// model on the same node must be listed and announced as itself (its name, ids and report lengths,
+// so its own decoding and LED report), not as the model that had the node before.
+TEST_F(DriverVm, AModelPluggedOnAReusedNodeIsListedAsItself) {
     std::string firstNode;
     {
         Played first = Play("SpeechMikeIPro");
