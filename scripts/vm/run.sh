@@ -70,19 +70,19 @@ trap 'rm -rf "$work"' EXIT
 ov=$work/root
 mkdir -p "$ov/tov" "$ov/out"
 
-split() {  # split SPEC DEFAULT_DIR -> sets src and dst
+split() {  # split ENTRY DEFAULT_DIR -> sets src and dst
   src=${1%%:*}; dst=${1#*:}
   [ "$dst" = "$1" ] && dst=$2/$(basename "$src")
   return 0
 }
-for spec in "${files[@]}"; do
-  split "$spec" /tov
+for entry in "${files[@]}"; do
+  split "$entry" /tov
   [ -f "$src" ] || { echo "vm: no file $src" >&2; exit 125; }
   mkdir -p "$ov$(dirname "$dst")"; cp -L "$src" "$ov$dst"
   "$here/copy-libs.sh" "$ov" "$src" || exit 125
 done
-for spec in "${dirs[@]}"; do
-  split "$spec" /tov
+for entry in "${dirs[@]}"; do
+  split "$entry" /tov
   [ -d "$src" ] || { echo "vm: no folder $src" >&2; exit 125; }
   mkdir -p "$ov$dst"; cp -rL "$src/." "$ov$dst/"
   find "$src" -type f -perm -u+x -print0 | xargs -0 -r "$here/copy-libs.sh" "$ov" || exit 125
