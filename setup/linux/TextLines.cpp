@@ -56,7 +56,22 @@ void InsertLine(TextLines& lines, size_t index, const std::string& text, const s
 
 void EraseLine(TextLines& lines, size_t index) {
     if (index >= lines.size()) return;
-    if (index + 1 == lines.size() && lines[index].eol.empty() && index > 0) lines[index - 1].eol.clear();
+    if (index + 1 == lines.size() && lines[index].eol.empty() && index > 0) {
+        // The line before becomes the file's unterminated last line again, as it was before a line
+        // was added after it (InsertLine gave it the file's line end then). In a file of LF lines a
+        // last line whose own text ended in a carriage return was read back as a CRLF line: that
+        // carriage return is the line's text again.
+        TextLine& previous = lines[index - 1];
+        std::string fileEol = "\n";
+        for (size_t i = 0; i < lines.size(); ++i) {
+            if (i != index - 1 && !lines[i].eol.empty()) {
+                fileEol = lines[i].eol;
+                break;
+            }
+        }
+        if (previous.eol == "\r\n" && fileEol == "\n") previous.text += '\r';
+        previous.eol.clear();
+    }
     lines.erase(lines.begin() + static_cast<std::ptrdiff_t>(index));
 }
 

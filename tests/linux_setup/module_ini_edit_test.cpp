@@ -69,6 +69,22 @@ TEST(ModuleIniEdit, MissingFinalLineEndStaysMissing) {
                     "[ICA 3.0]\nVirtualDriver=A, TovUSB\nTovUSB=On\n\n[TovUSB]\nDriverName=VDTOVUSB.DLL");
 }
 
+// A file of LF lines whose unterminated last line ends in a carriage return: once a line follows it,
+// it reads as a CRLF line, and uninstall must still give back its carriage return.
+TEST(ModuleIniEdit, LastLineEndingInACarriageReturnKeepsIt) {
+    const std::string original = "[ICA 3.0]\nVirtualDriver = A\nOther = B\r";
+    const ModuleIniEdit add = AddChannel(original);
+    ASSERT_TRUE(add.ok) << add.error;
+    EXPECT_EQ(add.text, "[ICA 3.0]\nVirtualDriver = A, TovUSB\nOther = B\r\nTovUSB=On\n\n[TovUSB]\nDriverName=VDTOVUSB.DLL");
+    const ModuleIniEdit remove = RemoveChannel(add.text);
+    ASSERT_TRUE(remove.ok) << remove.error;
+    EXPECT_EQ(remove.text, original);
+    // In a CRLF file the same last line without its carriage return comes back as it was too.
+    ExpectRoundTrip("[ICA 3.0]\r\nVirtualDriver = A\r\nOther = B",
+                    "[ICA 3.0]\r\nVirtualDriver = A, TovUSB\r\nOther = B\r\nTovUSB=On\r\n\r\n[TovUSB]\r\n"
+                    "DriverName=VDTOVUSB.DLL");
+}
+
 TEST(ModuleIniEdit, BlankLinesCommentsAndSpacingStay) {
     ExpectRoundTrip("; head\n\n[ica 3.0]\n  VirtualDriver   =   A ,B   \n; tail comment\n\n\n",
                     "; head\n\n[ica 3.0]\n  VirtualDriver   =   A ,B, TovUSB   \nTovUSB=On\n; tail comment\n\n\n"
