@@ -18,9 +18,7 @@ protected:
     void SetUp() override {
         SimBusTest::SetUp();
         TovSim_HoldMessageBoxes(1);
-        // A first thread makes whatever the runtime starts once per process (ThreadSanitizer's
-        // background thread, say), so that it is counted in.
-        std::thread([] {}).join();
+        ASSERT_TRUE(RunOneThreadToItsEnd());
         threadsBefore = ProcessThreads();
     }
     void TearDown() override {
