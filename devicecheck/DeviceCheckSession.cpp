@@ -163,7 +163,16 @@ bool CDeviceCheckSession::AllLEDsOff() {
 
 void CDeviceCheckSession::OnButton(int32_t productID, int32_t reportedCode, bool pressed) {
     const std::vector<int32_t> hardware = HardwareCodesFor(productID, reportedCode, &MapHardwareButton);
+    {
+        CCriticalSectionLocker locker(linesLock);
+        ++buttonEvents;
+    }
     AppendLine(ButtonEventLine(CDateTime::Now(), pressed, hardware, reportedCode));
+}
+
+size_t CDeviceCheckSession::ButtonEvents() const {
+    CCriticalSectionLocker locker(linesLock);
+    return buttonEvents;
 }
 
 void CDeviceCheckSession::AddLine(const std::string& text) {

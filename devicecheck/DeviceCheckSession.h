@@ -64,6 +64,9 @@ public:
     std::vector<std::string> AllLines() const;
     // Adds a line with the current time (any thread).
     void AddLine(const std::string& text);
+    // How many button events (presses and releases) have come since the session began (any
+    // thread); a waiting front end compares it with the count it saw last.
+    size_t ButtonEvents() const;
 
 private:
     class Device;
@@ -86,7 +89,8 @@ private:
     int otherHIDDevices = 0;
     std::string listError;
 
-    mutable CCriticalSectionClass linesLock;  // guards lines and newLines
+    mutable CCriticalSectionClass linesLock;  // guards lines, newLines and buttonEvents
     std::vector<std::string> lines;
     size_t newLines = 0;  // how many of the last lines TakeNewLines has not returned
+    size_t buttonEvents = 0;
 };

@@ -2,7 +2,9 @@
 # The Debian package under the real dpkg in a throw-away root (dpkg --root; never the host's
 # database or /etc): install on a PC with a fake ICA Client package of ours, the file trigger
 # registering again after that package's upgrade rewrote module.ini, an upgrade of our package,
-# and removal giving back module.ini byte for byte. Builds the linux preset's package target.
+# and removal giving back module.ini byte for byte; the package and the thin-client archive hold
+# exactly the shipped files, and the installed device check states the registration. Builds the
+# linux preset's package and archive targets.
 # Writes "passed failed" into build/extra-results/linux-package.count. About 1 minute after a build.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -12,11 +14,13 @@ count=build/extra-results/linux-package.count
 mkdir -p build/extra-results
 echo "0 1" >"$count"
 log=build/linux-package.log
-if ! { cmake --preset linux >"$log" 2>&1 && cmake --build build/linux -j"${TOV_JOBS:-$(nproc)}" --target tovusb-setup VDTOVUSB tovusb_udev_rules >>"$log" 2>&1 &&
+if ! { cmake --preset linux >"$log" 2>&1 && cmake --build build/linux -j"${TOV_JOBS:-$(nproc)}" --target tovusb-setup tovusb-devicecheck VDTOVUSB tovusb_udev_rules >>"$log" 2>&1 &&
+       cmake --build build/linux --target linux_archive >>"$log" 2>&1 &&
        (cd build/linux && cpack -G DEB) >>"$log" 2>&1; }; then
   tail -20 "$log"; echo "linux-package: build failed (see $log)"; exit 1
 fi
 deb=$(ls build/linux/tovusb_*_amd64.deb | head -1)
+archive=$(ls build/linux/TovUSB-*-linux-x86_64.tar.gz | head -1)
 work=$(mktemp -d "${TMPDIR:-/tmp}/tovusb-dpkg.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 passed=0; failed=0
@@ -59,6 +63,12 @@ printf 'Package: libc6\nVersion: %s\nArchitecture: amd64\nMaintainer: test <t@t.
   "$(dpkg-query -W -f='${Version}' libc6)" >"$work/libc6/DEBIAN/control"
 dpkg-deb --root-owner-group -b "$work/libc6" "$work/libc6.deb" >/dev/null
 check "the C library's stand-in" dpkg_root -i "$work/libc6.deb"
+# What the package and the archive ship, by name.
+shipped="70-tovusb.rules ADMINISTRATORS-LINUX.md VDTOVUSB.DLL tovusb-devicecheck tovusb-setup"
+deb_files() { dpkg-deb -c "$deb" | awk '{ print $NF }' | grep '^\./opt/tovusb/.' | sed 's|^\./opt/tovusb/||' | LC_ALL=C sort | xargs; }
+archive_files() { tar tzf "$archive" | grep -v '/$' | sed 's|^[^/]*/||' | LC_ALL=C sort | xargs; }
+check "the package holds exactly the shipped files in /opt/tovusb" test "$(deb_files)" = "$shipped"
+check "the thin-client archive holds exactly the shipped files" test "$(archive_files)" = "$shipped"
 fake_client 1.0 "Thinwire3.0, ClientDrive"
 fake_client 2.0 "Thinwire3.0, ClientDrive, ClientAudio"
 
@@ -66,6 +76,10 @@ check "install without an ICA Client succeeds with a note" dpkg_root -i "$deb"
 check "the note is shown" grep -q "no Citrix ICA Client in /opt/Citrix/ICAClient yet" "$work/dpkg.out"
 check "the ICA Client's install triggers the registration" dpkg_root -i "$work/icaclient_1.0_all.deb"
 check "registered after the ICA Client's install" registered
+# The installed device check, with no command on its input, states the same registration.
+devicecheck() { "$r/opt/tovusb/tovusb-devicecheck" --icaroot "$r/opt/Citrix/ICAClient" --root "$r" </dev/null >"$work/devicecheck.out" 2>&1; }
+check "the installed device check runs" devicecheck
+check "the device check states the registration" grep -qx "  TovUSB is registered with the ICA Client" "$work/devicecheck.out"
 cp "$ini" "$work/registered-1.0.ini"
 check "the ICA Client's upgrade" dpkg_root -i "$work/icaclient_2.0_all.deb"
 check "registered again after the upgrade rewrote module.ini" registered
@@ -76,7 +90,7 @@ check "removal" dpkg_root -r tovusb
 check "module.ini is the ICA Client's own again" cmp -s "$ini" "$work/icaclient-2.0/opt/Citrix/ICAClient/config/module.ini"
 check "usb.conf is the ICA Client's own again" cmp -s "$r/opt/Citrix/ICAClient/usb.conf" "$work/icaclient-2.0/opt/Citrix/ICAClient/usb.conf"
 check "no file of ours is left" test ! -e "$r/opt/tovusb" -a ! -e "$r/opt/Citrix/ICAClient/VDTOVUSB.DLL" -a ! -e "$r/etc/udev/rules.d/70-tovusb.rules"
-if [ "$failed" -gt 0 ]; then echo "--- dpkg output"; tail -40 "$work/dpkg.out"; cat "$work/status.out"; fi
+if [ "$failed" -gt 0 ]; then echo "--- dpkg output"; tail -40 "$work/dpkg.out"; cat "$work/status.out"; cat "$work/devicecheck.out" 2>/dev/null; fi
 echo "$passed $failed" >"$count"
 echo "linux-package: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]

@@ -2,7 +2,8 @@
 # The shipping Linux driver on the real kernel HID stack: builds VDTOVUSB.DLL and the VM test
 # programs (tests/vm) in the linux preset, boots the VM once with udevd (scripts/vm/run.sh) and runs
 # every program there (tests/vm/run-in-vm.sh): the uhid/hidraw check of the VM itself
-# (vm_uhid_tests) and the driver in the simulated ICA Client against uhid devices (vm_driver_tests).
+# (vm_uhid_tests), the driver in the simulated ICA Client against uhid devices (vm_driver_tests) and
+# the shipping tovusb-devicecheck against uhid devices (vm_devicecheck_tests).
 # Writes "passed failed" (GoogleTest cases, read from the programs' XML results) into
 # build/extra-results/vm.count. A VM that cannot be built or started, or a program without results,
 # counts as a failure and prints the VM's log; there is no skip.
@@ -14,14 +15,14 @@ cd "$root"
 
 builddir=${TOV_VM_BUILD_DIR:-build/linux}
 count=build/extra-results/vm.count
-programs=(vm_uhid_tests vm_driver_tests)
+programs=(vm_uhid_tests vm_driver_tests vm_devicecheck_tests)
 mkdir -p build/extra-results
 echo "0 1" >"$count"  # until the results say otherwise
 start=$SECONDS
 
 log=build/vm-step.log
 if ! { cmake --preset linux -B "$builddir" >"$log" 2>&1 &&
-       cmake --build "$builddir" -j"${TOV_JOBS:-$(nproc)}" --target VDTOVUSB "${programs[@]}" >>"$log" 2>&1; }; then
+       cmake --build "$builddir" -j"${TOV_JOBS:-$(nproc)}" --target VDTOVUSB tovusb-devicecheck "${programs[@]}" >>"$log" 2>&1; }; then
   grep -E "error|Error" "$log" | head -20
   echo "vm: build failed (see $log)"
   exit 1
@@ -33,6 +34,7 @@ mkdir -p "$out"
 files=(--file "$builddir/driver/VDTOVUSB.DLL:/tov/VDTOVUSB.DLL")
 for p in "${programs[@]}"; do files+=(--file "$builddir/tests/vm/$p:/tov/programs/$p"); done
 files+=(--file tests/vm/run-in-vm.sh:/tov/run-in-vm.sh)
+files+=(--file "$builddir/devicecheck/linux/app/tovusb-devicecheck:/tov/tovusb-devicecheck")
 # The cycle count reaches the VM through the runner's command line.
 scripts/vm/run.sh --udev --timeout 1800 --out "$out" --log build/vm-step-console.log "${files[@]}" \
   sh -c "TOV_VM_CYCLES=${TOV_VM_CYCLES:-200} exec sh /tov/run-in-vm.sh" 2>&1 | tee build/vm-step-output.log

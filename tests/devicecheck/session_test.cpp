@@ -102,6 +102,7 @@ TEST_F(SessionTest, ButtonEventsFromTheReaderThreadBecomeLinesInOrder) {
     session.Refresh();
     ASSERT_TRUE(session.Select(session.Devices().front().hidInfo.devicePath));
     ASSERT_EQ(1u, session.TakeNewLines().size());  // the connect line
+    EXPECT_EQ(0u, session.ButtonEvents());
     // Byte 1 = 0x07: buttons 5, 7 and 6 in table order; then 0x02: 5 and 7 released.
     const unsigned char all[] = {0x00, 0x07};
     const unsigned char six[] = {0x00, 0x02};
@@ -116,6 +117,7 @@ TEST_F(SessionTest, ButtonEventsFromTheReaderThreadBecomeLinesInOrder) {
     for (size_t i = 0; i < 5; ++i) EXPECT_TRUE(EndsWith(lines[i], expected[i])) << lines[i];
     EXPECT_TRUE(session.TakeNewLines().empty());
     EXPECT_EQ(6u, session.AllLines().size());
+    EXPECT_EQ(5u, session.ButtonEvents());
 }
 
 TEST_F(SessionTest, LEDsGoToTheConnectedHandSetAsItsOwnReport) {

@@ -192,6 +192,8 @@ TEST(KernelMonitor, OpensWithoutUdevAndHasNothingWaiting) {
     std::unique_ptr<hidraw::CDeviceMonitor> monitor = hidraw::CDeviceMonitor::CreateKernel();
     ASSERT_NE(nullptr, monitor);
     EXPECT_STREQ("kernel", monitor->Source());
+    // Its socket is what a program's own loop waits on.
+    EXPECT_GE(monitor->Descriptor(), 0);
     hidraw::NodeEvent event;
     EXPECT_FALSE(monitor->Receive(event));
 }
@@ -211,6 +213,7 @@ TEST(MonitorChoice, UdevWhenItsDaemonRunsElseTheKernel) {
     std::unique_ptr<hidraw::CDeviceMonitor> with = hidraw::CDeviceMonitor::Create();
     ASSERT_NE(nullptr, with);
     EXPECT_STREQ("udev", with->Source());
+    EXPECT_GE(with->Descriptor(), 0);
     hidraw::NodeEvent event;
     EXPECT_FALSE(with->Receive(event));  // nothing waiting, and the receive does not wait
     hidraw::SetSystemRoot("");

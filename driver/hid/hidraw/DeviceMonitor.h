@@ -32,6 +32,9 @@ public:
     virtual bool Receive(NodeEvent& event) = 0;
     // "udev" or "kernel".
     virtual const char* Source() const = 0;
+    // The descriptor that becomes readable when an event waits (for a program that sleeps in
+    // poll() until something happens); -1 when the monitor has none.
+    virtual int Descriptor() const { return -1; }
 };
 
 // True when udev's daemon runs (its control socket exists).

@@ -106,6 +106,11 @@ const char* MonitorSource() {
     return Monitor() ? Monitor()->Source() : nullptr;
 }
 
+int MonitorDescriptor() {
+    std::lock_guard<std::mutex> lock(registryMutex);
+    return Monitor() ? Monitor()->Descriptor() : -1;
+}
+
 }  // namespace hidraw
 
 namespace hidseam {

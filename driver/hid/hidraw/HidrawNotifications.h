@@ -24,4 +24,9 @@ MonitorFactory SetMonitorFactory(MonitorFactory factory);
 // The open monitor's Source(), or null when none is open.
 const char* MonitorSource();
 
+// The open monitor's Descriptor(): readable when DeliverNotifications has events to deliver; -1
+// when no monitor is open. A program with a loop of its own (the device check) sleeps in poll()
+// on it. Valid until the last registration goes.
+int MonitorDescriptor();
+
 }  // namespace hidraw

@@ -19,6 +19,7 @@ public:
     explicit CKernelUeventMonitor(int fd) : fd(fd), buffer(kMaxUeventSize) {}
     ~CKernelUeventMonitor() override { close(fd); }
     const char* Source() const override { return "kernel"; }
+    int Descriptor() const override { return fd; }
 
     bool Receive(NodeEvent& event) override {
         // Every waiting message is consumed; one that is not a hidraw arrival or removal is

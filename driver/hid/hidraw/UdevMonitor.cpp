@@ -69,6 +69,7 @@ public:
         library.unrefContext(context);
     }
     const char* Source() const override { return "udev"; }
+    int Descriptor() const override { return library.monitorFd(monitor); }
 
     bool Receive(NodeEvent& event) override {
         for (int i = 0; i < 256; ++i) {

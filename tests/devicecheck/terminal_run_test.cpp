@@ -1,0 +1,236 @@
+// A whole run of tovusb-devicecheck's terminal on the simulated HID bus: the commands go into a
+// pipe that is its input, its output is read back from another pipe. Expected lines and output
+// reports are written out from the supported-device table, the SpeechMike III's decoding and LED
+// report, and the button map file the test writes.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <fstream>
+#include <mutex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "DeviceCheckTerminal.h"
+#include "ProfileFile.h"
+#include "TovSimBus.h"
+
+using namespace devicecheck;
+
+namespace {
+
+constexpr auto kWait = std::chrono::seconds(10);
+
+// A folder of this process with HardwareButtonMap.ini sending button 3 to code 20, set as the
+// button map's only folder before the first lookup of the process.
+std::string ButtonMapFolder() {
+    static const std::string folder = [] {
+        char name[] = "/tmp/tovusb-dcterm.XXXXXX";
+        const std::string made = mkdtemp(name) ? name : "";
+        std::ofstream(made + "/HardwareButtonMap.ini") << "[HardwareButtonMap]\n3=20\n";
+        SetProfileSearchFolders({made});
+        return made;
+    }();
+    return folder;
+}
+
+// The terminal on a thread of its own, as the program runs it on its main thread.
+class RunningTerminal {
+public:
+    explicit RunningTerminal(const std::string& icaRoot) {
+        int in[2], out[2];
+        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
+        commands = in[1];
+        output = out[0];
+        settings.input = in[0];
+        settings.output = out[1];
+        settings.paths.icaRoot = icaRoot;
+        settings.paths.root = icaRoot;  // no udev rules there
+        settings.files.traceLog = icaRoot + "/CitrixClient.log";
+        settings.files.buttonMapFolders = {ButtonMapFolder()};
+        settings.notifications.deliver = [] { TovPlatform_PumpMessages(); };
+        runner = std::thread([this, in0 = in[0], out1 = out[1]] {
+            exitCode = RunDeviceCheckTerminal(settings);
+            close(in0);
+            close(out1);
+        });
+        reader = std::thread([this] {
+            char buffer[4096];
+            ssize_t n;
+            while ((n = read(output, buffer, sizeof buffer)) > 0) {
+                std::lock_guard<std::mutex> lock(mutex);
+                text.append(buffer, static_cast<size_t>(n));
+                changed.notify_all();
+            }
+        });
+    }
+    ~RunningTerminal() {
+        EndInput();
+        if (runner.joinable()) runner.join();
+        if (reader.joinable()) reader.join();
+        if (output >= 0) close(output);
+    }
+    void Send(const std::string& line) {
+        const std::string text = line + "\n";
+        ASSERT_EQ(static_cast<ssize_t>(text.size()), write(commands, text.data(), text.size()));
+    }
+    void EndInput() {
+        if (commands >= 0) close(commands);
+        commands = -1;
+    }
+    // Waits (bounded) until the output holds `wanted`.
+    bool WaitFor(const std::string& wanted) {
+        std::unique_lock<std::mutex> lock(mutex);
+        return changed.wait_for(lock, kWait, [&] { return text.find(wanted) != std::string::npos; });
+    }
+    // Ends the input and waits for the run's end; its exit code.
+    int Finish() {
+        EndInput();
+        runner.join();
+        reader.join();
+        return exitCode;
+    }
+    std::string Output() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return text;
+    }
+
+private:
+    TerminalSettings settings;
+    int commands = -1, output = -1;
+    int exitCode = -1;
+    std::thread runner, reader;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::string text;
+};
+
+std::string PathOf(int id) {
+    char path[512];
+    TovSim_DevicePath(id, path, sizeof path);
+    return path;
+}
+
+std::vector<unsigned char> Output(int id) {
+    std::vector<unsigned char> bytes(128);
+    const int length = TovSim_ReadOutputReport(id, bytes.data(), static_cast<int>(bytes.size()));
+    bytes.resize(length > 0 ? static_cast<size_t>(length) : 0);
+    return bytes;
+}
+
+std::string ScratchICARoot() {
+    char name[] = "/tmp/tovusb-dcica.XXXXXX";
+    return mkdtemp(name) ? name : "/nonexistent";
+}
+
+class TerminalRun : public ::testing::Test {
+protected:
+    void SetUp() override { TovSim_Reset(); }
+    void TearDown() override { TovSim_Reset(); }
+};
+
+TEST_F(TerminalRun, ListsSelectsShowsButtonsSetsLEDsAndReports) {
+    TovSim_Plug("PlainMouse");
+    const int mike = TovSim_Plug("SpeechMikeIII");
+    const std::string ica = ScratchICARoot();
+    RunningTerminal t(ica);
+    const std::string listed = "  1  Philips SpeechMike III (vendor 0x0911, product 0x0C1C, usage 9)  " + PathOf(mike) + "\n";
+    ASSERT_TRUE(t.WaitFor("Supported devices: 1\n" + listed + "  3 other HID devices\n")) << t.Output();
+    EXPECT_NE(std::string::npos, t.Output().find("  No Citrix ICA Client in " + ica + " (no " + ica + "/config/module.ini)\n"));
+    EXPECT_NE(std::string::npos, t.Output().find("  TovUSB is NOT registered with the ICA Client\n"));
+
+    t.Send("select 1");
+    ASSERT_TRUE(t.WaitFor("  Connected Philips SpeechMike III: press its buttons\n")) << t.Output();
+    ASSERT_TRUE(t.WaitFor("LEDs of Philips SpeechMike III: 0 1 2 3 4 5 6 7 8 9 (led N on|off, leds off)\n"));
+
+    // Byte 1 bit 0x80: a button report; byte 9 = 0x01: button 3, which the map sends as 20.
+    const unsigned char press[] = {0x00, 0x80, 0, 0, 0, 0, 0, 0, 0x00, 0x01};
+    const unsigned char release[] = {0x00, 0x80, 0, 0, 0, 0, 0, 0, 0x00, 0x00};
+    ASSERT_EQ(1, TovSim_SendInputReport(mike, press, sizeof press));
+    t.Send("wait-event 10000");
+    ASSERT_TRUE(t.WaitFor("  pressed   hardware 3  reported 20\n")) << t.Output();
+    ASSERT_EQ(1, TovSim_SendInputReport(mike, release, sizeof release));
+    ASSERT_TRUE(t.WaitFor("  released  hardware 3  reported 20\n")) << t.Output();
+
+    // Group B: byte 1 = 0x02; LED 3 on sets byte 7 bit 0x01; all off clears it.
+    t.Send("led 3 on");
+    ASSERT_TRUE(t.WaitFor("  LED 3 on\n")) << t.Output();
+    EXPECT_EQ((std::vector<unsigned char>{0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00}), Output(mike));
+    t.Send("leds off");
+    ASSERT_TRUE(t.WaitFor("  All LEDs off\n")) << t.Output();
+    EXPECT_EQ((std::vector<unsigned char>{0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}), Output(mike));
+
+    const std::string file = ica + "/ticket.txt";
+    t.Send("report " + file);
+    ASSERT_TRUE(t.WaitFor("Report written to " + file + "\n")) << t.Output();
+    t.Send("quit");
+    EXPECT_EQ(0, t.Finish()) << t.Output();
+
+    std::ifstream in(file);
+    std::stringstream report;
+    report << in.rdbuf();
+    const std::string r = report.str();
+    EXPECT_EQ(0u, r.find("TovUSB device check, "));
+    for (const std::string& part :
+         {"\n\nICA Client registration\n  No Citrix ICA Client in " + ica + " (no " + ica + "/config/module.ini)\n",
+          "\n\nSupported devices: 1\n  1* Philips SpeechMike III (vendor 0x0911, product 0x0C1C, usage 9)  " +
+              PathOf(mike) + "\n  3 other HID devices\n\n",
+          "\nHardwareButtonMap.ini: " + ButtonMapFolder() + "/HardwareButtonMap.ini\n  [HardwareButtonMap] 3=20\n",
+          "\nTrace log " + ica + "/CitrixClient.log: absent (the driver does not trace)\n",
+          std::string("\n\nEvents (Philips SpeechMike III selected)\n"), std::string("  pressed   hardware 3  reported 20\n"),
+          std::string("  released  hardware 3  reported 20\n"), std::string("  LED 3 on\n"),
+          std::string("  All LEDs off\n")}) {
+        EXPECT_NE(std::string::npos, r.find(part)) << part << "\n---\n" << r;
+    }
+    unlink(file.c_str());
+    rmdir(ica.c_str());
+}
+
+TEST_F(TerminalRun, ArrivalsAreListedAndFailedCommandsFailTheRun) {
+    const std::string ica = ScratchICARoot();
+    RunningTerminal t(ica);
+    ASSERT_TRUE(t.WaitFor("Supported devices: 0\n  No other HID devices\n")) << t.Output();
+    const int foot = TovSim_Plug("Footswitch");
+    t.Send("list");
+    ASSERT_TRUE(t.WaitFor("  1  Philips Footswitch (vendor 0x0911, product 0x091A, usage 3)  " + PathOf(foot) + "\n"))
+        << t.Output();
+    t.Send("select 2");
+    ASSERT_TRUE(t.WaitFor("Error: there is no device 2 (the list has 1; list shows it again)\n")) << t.Output();
+    t.Send("select 1");
+    ASSERT_TRUE(t.WaitFor("Philips Footswitch has no LEDs that the driver sets\n")) << t.Output();
+    t.Send("led 2 on");
+    ASSERT_TRUE(t.WaitFor("Error: Philips Footswitch has no LED 2 (leds shows its LEDs)\n")) << t.Output();
+    // No button comes: the wait ends at its bound and fails.
+    t.Send("wait-event 50");
+    ASSERT_TRUE(t.WaitFor("Error: no button event within 50 ms\n")) << t.Output();
+    // A line beyond the bound is refused whole; the next line runs.
+    t.Send(std::string(5000, 'x') + "\nstatus");
+    ASSERT_TRUE(t.WaitFor("Error: a line longer than 4096 characters was ignored\nICA Client registration\n"))
+        << t.Output();
+    // Unplugged while selected: the session says so and lists again.
+    TovSim_Unplug(foot);
+    t.Send("list");
+    ASSERT_TRUE(t.WaitFor("Philips Footswitch is gone: disconnected\n")) << t.Output();
+    EXPECT_EQ(1, t.Finish());
+    rmdir(ica.c_str());
+}
+
+TEST_F(TerminalRun, CommandsThatSucceedEndWithZeroAtTheEndOfTheInput) {
+    const std::string ica = ScratchICARoot();
+    RunningTerminal t(ica);
+    t.Send("help");
+    t.Send("# a comment");
+    t.Send("list");
+    EXPECT_EQ(0, t.Finish()) << t.Output();
+    EXPECT_NE(std::string::npos, t.Output().find("  wait-event [MS]"));
+    rmdir(ica.c_str());
+}
+
+}  // namespace
