@@ -14,7 +14,7 @@ cd "$root"
 
 builddir=${TOV_VM_BUILD_DIR:-build/linux}
 count=build/extra-results/vm.count
-programs=(vm_uhid_tests vm_driver_tests)
+programs=(vm_uhid_tests vm_driver_tests vm_udev_rules_tests)
 # Figures, printed in the log: no pass or fail, but a bench that fails or prints nothing counts as one failure.
 benches=(vm_bench)
 mkdir -p build/extra-results
@@ -23,7 +23,7 @@ start=$SECONDS
 
 log=build/vm-step.log
 if ! { cmake --preset linux -B "$builddir" >"$log" 2>&1 &&
-       cmake --build "$builddir" -j"${TOV_JOBS:-$(nproc)}" --target VDTOVUSB "${programs[@]}" "${benches[@]}" >>"$log" 2>&1; }; then
+       cmake --build "$builddir" -j"${TOV_JOBS:-$(nproc)}" --target VDTOVUSB "${programs[@]}" "${benches[@]}" tovusb-setup >>"$log" 2>&1; }; then
   grep -E "error|Error" "$log" | head -20
   echo "vm: build failed (see $log)"
   exit 1
@@ -33,6 +33,8 @@ out=build/vm-results
 rm -rf "$out"
 mkdir -p "$out"
 files=(--file "$builddir/driver/VDTOVUSB.DLL:/tov/VDTOVUSB.DLL")
+# The setup installs the driver beside it (vm_udev_rules_tests).
+files+=(--file "$builddir/setup/linux/app/tovusb-setup:/tov/tovusb-setup")
 for p in "${programs[@]}"; do files+=(--file "$builddir/tests/vm/$p:/tov/programs/$p"); done
 for b in "${benches[@]}"; do files+=(--file "$builddir/tests/vm/$b:/tov/bench/$b"); done
 files+=(--file tests/vm/run-in-vm.sh:/tov/run-in-vm.sh)
