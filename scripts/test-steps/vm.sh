@@ -15,14 +15,16 @@ cd "$root"
 
 builddir=${TOV_VM_BUILD_DIR:-build/linux}
 count=build/extra-results/vm.count
-programs=(vm_uhid_tests vm_driver_tests vm_devicecheck_tests)
+programs=(vm_uhid_tests vm_driver_tests vm_devicecheck_tests vm_udev_rules_tests)
+# Figures, printed in the log: no pass or fail, but a bench that fails or prints nothing counts as one failure.
+benches=(vm_bench)
 mkdir -p build/extra-results
 echo "0 1" >"$count"  # until the results say otherwise
 start=$SECONDS
 
 log=build/vm-step.log
 if ! { cmake --preset linux -B "$builddir" >"$log" 2>&1 &&
-       cmake --build "$builddir" -j"${TOV_JOBS:-$(nproc)}" --target VDTOVUSB tovusb-devicecheck "${programs[@]}" >>"$log" 2>&1; }; then
+       cmake --build "$builddir" -j"${TOV_JOBS:-$(nproc)}" --target VDTOVUSB tovusb-devicecheck tovusb-setup "${programs[@]}" "${benches[@]}" >>"$log" 2>&1; }; then
   grep -E "error|Error" "$log" | head -20
   echo "vm: build failed (see $log)"
   exit 1
@@ -32,7 +34,10 @@ out=build/vm-results
 rm -rf "$out"
 mkdir -p "$out"
 files=(--file "$builddir/driver/VDTOVUSB.DLL:/tov/VDTOVUSB.DLL")
+# The setup installs the driver beside it (vm_udev_rules_tests).
+files+=(--file "$builddir/setup/linux/app/tovusb-setup:/tov/tovusb-setup")
 for p in "${programs[@]}"; do files+=(--file "$builddir/tests/vm/$p:/tov/programs/$p"); done
+for b in "${benches[@]}"; do files+=(--file "$builddir/tests/vm/$b:/tov/bench/$b"); done
 files+=(--file tests/vm/run-in-vm.sh:/tov/run-in-vm.sh)
 files+=(--file "$builddir/devicecheck/linux/app/tovusb-devicecheck:/tov/tovusb-devicecheck")
 # The cycle count reaches the VM through the runner's command line.
@@ -54,6 +59,12 @@ for p in "${programs[@]}"; do
       /<failure/ { if (current && !counted) { bad++; counted = 1 } }
       END { print ran + 0, bad + 0 }' "$xml")
   passed=$((passed + ran - bad)); failed=$((failed + bad))
+done
+for b in "${benches[@]}"; do
+  if [ ! -s "$out/$b.txt" ] || [ "$(cat "$out/$b.rc" 2>/dev/null)" != 0 ]; then
+    echo "vm: $b failed or printed nothing (exit $(cat "$out/$b.rc" 2>/dev/null || echo none))"
+    failed=$((failed + 1))
+  fi
 done
 if [ "$rc" -ne 0 ] && [ "$failed" -eq 0 ]; then failed=1; fi
 echo "$passed $failed" >"$count"
