@@ -16,7 +16,4 @@ struct UserClientFiles {
 // home may be empty (no home folder); icaRoot is the ICA Client's folder.
 UserClientFiles FindUserClientFiles(const std::string& home, const std::string& icaRoot);
 
-// $HOME when it is an absolute path, else the account's home folder, else "".
-std::string UserHomeFolder();
-
 }  // namespace devicecheck

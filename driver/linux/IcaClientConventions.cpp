@@ -7,12 +7,7 @@
 //   exist, as on Windows;
 // - HardwareButtonMap.ini is looked up in $HOME/.ICAClient, then in the folder of this module.
 #include <dlfcn.h>
-#include <pwd.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <string>
-#include <vector>
 
 #include "IcaClientFolders.h"
 #include "MessageBox.h"
@@ -21,19 +16,6 @@
 #include "TraceFile.h"
 
 namespace {
-
-std::string HomeFolder() {
-    const char* home = std::getenv("HOME");
-    if (home && home[0] == '/') return home;
-    // No HOME (a service started without one): the account's home directory.
-    std::vector<char> buffer(16384);
-    passwd entry;
-    passwd* found = nullptr;
-    if (getpwuid_r(getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir) {
-        return found->pw_dir;
-    }
-    return std::string();
-}
 
 std::string ModuleFolder() {
     Dl_info info = {};
@@ -44,7 +26,7 @@ std::string ModuleFolder() {
 }
 
 __attribute__((constructor(101))) void InstallIcaClientConventions() {
-    const IcaClientFolders folders = FindIcaClientFolders(HomeFolder(), ModuleFolder());
+    const IcaClientFolders folders = FindIcaClientFolders(UserHomeFolder(), ModuleFolder());
     SetMessageBoxHandler(&SystemLogMessageBox);
     tracefile::SetLogFolder(folders.traceFolder);
     SetProfileSearchFolders(folders.buttonMapFolders);

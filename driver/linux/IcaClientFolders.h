@@ -12,3 +12,7 @@ struct IcaClientFolders {
 // home: the user's home folder (may be empty); moduleFolder: the folder of VDTOVUSB.DLL (may be
 // empty when unknown).
 IcaClientFolders FindIcaClientFolders(const std::string& home, const std::string& moduleFolder);
+
+// $HOME when it is an absolute path, else the account's home folder (a service started without
+// HOME), else "".
+std::string UserHomeFolder();

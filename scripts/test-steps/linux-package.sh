@@ -3,8 +3,9 @@
 # database or /etc): install on a PC with a fake ICA Client package of ours, the file trigger
 # registering again after that package's upgrade rewrote module.ini, an upgrade of our package,
 # and removal giving back module.ini byte for byte; the package and the thin-client archive hold
-# exactly the shipped files, and the installed device check states the registration. Builds the
-# linux preset's package and archive targets.
+# exactly the shipped files, and the installed device check states the registration; the arm64
+# package of the cross build holds the same files as AArch64 programs. Builds the linux and
+# linux-arm64 presets' package and archive targets.
 # Writes "passed failed" into build/extra-results/linux-package.count. About 1 minute after a build.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -65,7 +66,7 @@ dpkg-deb --root-owner-group -b "$work/libc6" "$work/libc6.deb" >/dev/null
 check "the C library's stand-in" dpkg_root -i "$work/libc6.deb"
 # What the package and the archive ship, by name.
 shipped="70-tovusb.rules ADMINISTRATORS-LINUX.md VDTOVUSB.DLL tovusb-devicecheck tovusb-setup"
-deb_files() { dpkg-deb -c "$deb" | awk '{ print $NF }' | grep '^\./opt/tovusb/.' | sed 's|^\./opt/tovusb/||' | LC_ALL=C sort | xargs; }
+deb_files() { dpkg-deb -c "${1:-$deb}" | awk '{ print $NF }' | grep '^\./opt/tovusb/.' | sed 's|^\./opt/tovusb/||' | LC_ALL=C sort | xargs; }
 archive_files() { tar tzf "$archive" | grep -v '/$' | sed 's|^[^/]*/||' | LC_ALL=C sort | xargs; }
 check "the package holds exactly the shipped files in /opt/tovusb" test "$(deb_files)" = "$shipped"
 check "the thin-client archive holds exactly the shipped files" test "$(archive_files)" = "$shipped"
@@ -90,6 +91,33 @@ check "removal" dpkg_root -r tovusb
 check "module.ini is the ICA Client's own again" cmp -s "$ini" "$work/icaclient-2.0/opt/Citrix/ICAClient/config/module.ini"
 check "usb.conf is the ICA Client's own again" cmp -s "$r/opt/Citrix/ICAClient/usb.conf" "$work/icaclient-2.0/opt/Citrix/ICAClient/usb.conf"
 check "no file of ours is left" test ! -e "$r/opt/tovusb" -a ! -e "$r/opt/Citrix/ICAClient/VDTOVUSB.DLL" -a ! -e "$r/etc/udev/rules.d/70-tovusb.rules"
+
+# The arm64 package from the cross build: the same files and maintainer scripts, every program
+# built for AArch64. (Its maintainer scripts are the amd64 package's, run above.)
+arm64_log=build/linux-package-arm64.log
+if cmake --preset linux-arm64 >"$arm64_log" 2>&1 &&
+   cmake --build build/linux-arm64 -j"${TOV_JOBS:-$(nproc)}" --target tovusb-setup tovusb-devicecheck VDTOVUSB tovusb_udev_rules >>"$arm64_log" 2>&1 &&
+   (cd build/linux-arm64 && cpack -G DEB) >>"$arm64_log" 2>&1; then
+  arm64_deb=$(ls build/linux-arm64/tovusb_*_arm64.deb 2>/dev/null | head -1)
+else
+  tail -20 "$arm64_log"; arm64_deb=""
+fi
+check "the arm64 package is built" test -n "$arm64_deb"
+if [ -n "$arm64_deb" ]; then
+  check "the arm64 package is for arm64" test "$(dpkg-deb -f "$arm64_deb" Architecture)" = arm64
+  check "the arm64 package holds exactly the shipped files" test "$(deb_files "$arm64_deb")" = "$shipped"
+  mkdir -p "$work/arm64" "$work/arm64-control" "$work/amd64-control"
+  dpkg-deb -x "$arm64_deb" "$work/arm64"
+  dpkg-deb -e "$arm64_deb" "$work/arm64-control"
+  dpkg-deb -e "$deb" "$work/amd64-control"
+  aarch64() { readelf -h "$1" 2>/dev/null | grep -q 'Machine: *AArch64'; }
+  for program in VDTOVUSB.DLL tovusb-setup tovusb-devicecheck; do
+    check "arm64 $program is an AArch64 program" aarch64 "$work/arm64/opt/tovusb/$program"
+  done
+  for script in postinst prerm triggers; do
+    check "the arm64 package's $script is the amd64 one's" cmp -s "$work/arm64-control/$script" "$work/amd64-control/$script"
+  done
+fi
 if [ "$failed" -gt 0 ]; then echo "--- dpkg output"; tail -40 "$work/dpkg.out"; cat "$work/status.out"; cat "$work/devicecheck.out" 2>/dev/null; fi
 echo "$passed $failed" >"$count"
 echo "linux-package: $passed passed, $failed failed"

@@ -3,6 +3,7 @@
 #include <grp.h>
 
 #include "DeviceModels.h"
+#include "DeviceNodeAccess.h"
 #include "ElfImage.h"
 #include "InstallationStatus.h"
 #include "LinuxNames.h"
@@ -123,10 +124,31 @@ bool WriteRules(const InstallOptions& options, SetupLog& log) {
     return true;
 }
 
+// The nodes our removed rules opened keep that access until the device is unplugged (see
+// DeviceNodeAccess.h); this gives them back before udev is triggered. A node left as it is does not
+// fail the uninstall (the rules are gone; unplugging the device ends its access), but is reported.
+void GiveBackPresentNodes(SetupLog& log) {
+    const std::vector<NodeReset> resets = ResetSupportedNodes(SupportedModels());
+    if (resets.empty()) {
+        log.Line("No supported device is plugged in; no device node to give back");
+        return;
+    }
+    for (const NodeReset& reset : resets) {
+        if (reset.done) {
+            log.Line("Gave " + reset.node + " (" + reset.model + ") back to root:root, mode 0600");
+        } else {
+            log.Line("WARNING: " + reset.node + " (" + reset.model + ") keeps its access until it is unplugged: " +
+                     reset.why);
+        }
+    }
+}
+
 // udev applies changed rules only after a reload, and to present devices only after a trigger. A
 // system without a running udev (an image being built, a container) gets them at its next start,
-// so a failure here is reported but does not fail the installation.
-void ApplyRules(const SetupPaths& paths, SetupLog& log) {
+// so a failure here is reported but does not fail the installation. With giveBackNodes (uninstall
+// of our rules) the present supported nodes are given back after udev has dropped the old rules
+// and finished the events it had begun with them, and before the trigger lets other rules apply.
+void ApplyRules(const SetupPaths& paths, SetupLog& log, bool giveBackNodes) {
     if (!paths.IsRunningSystem()) {
         log.Line("udevadm not run: the rules are for the system in " + paths.root);
         return;
@@ -134,12 +156,18 @@ void ApplyRules(const SetupPaths& paths, SetupLog& log) {
     const ProgramResult reload = RunProgram({"udevadm", "control", "--reload"});
     if (!reload.started) {
         log.Line("udevadm not found: the rules apply from the next start of udev");
+        if (giveBackNodes) GiveBackPresentNodes(log);
         return;
     }
     if (reload.exitCode != 0) {
         log.Line("WARNING: udevadm control --reload failed (exit " + std::to_string(reload.exitCode) +
                  "): the rules apply from the next start of udev");
+        if (giveBackNodes) GiveBackPresentNodes(log);
         return;
+    }
+    if (giveBackNodes) {
+        RunProgram({"udevadm", "settle", "--timeout=10"});
+        GiveBackPresentNodes(log);
     }
     const ProgramResult trigger = RunProgram({"udevadm", "trigger", "--subsystem-match=hidraw", "--action=change"});
     if (!trigger.started || trigger.exitCode != 0) {
@@ -197,7 +225,7 @@ int RunInstall(const InstallOptions& options, SetupLog& log) {
     }
 
     if (!WriteRules(options, log)) return kExitStepFailed;
-    ApplyRules(paths, log);
+    ApplyRules(paths, log, false);
     log.Line("TovUSB installation finished successfully");
     return kExitSucceeded;
 }
@@ -236,6 +264,7 @@ int RunUninstall(const InstallOptions& options, SetupLog& log) {
         }
     }
 
+    const bool hadRules = PathExists(paths.Rules());
     std::string why;
     for (const std::string& file : {paths.DriverTarget(), paths.Rules()}) {
         if (!PathExists(file)) {
@@ -247,7 +276,7 @@ int RunUninstall(const InstallOptions& options, SetupLog& log) {
             log.Line("Successfully deleted " + file);
         }
     }
-    ApplyRules(paths, log);
+    ApplyRules(paths, log, hadRules);
     log.Line("TovUSB uninstall finished successfully");
     return kExitSucceeded;
 }

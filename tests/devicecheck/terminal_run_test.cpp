@@ -1,11 +1,15 @@
 // A whole run of tovusb-devicecheck's terminal on the simulated HID bus: the commands go into a
-// pipe that is its input, its output is read back from another pipe. Expected lines and output
+// pipe that is its input, its output is read back from another pipe; or both are a pseudo-terminal,
+// as when a user types at its prompt. Expected lines and output
 // reports are written out from the supported-device table, the SpeechMike III's decoding and LED
 // report, and the button map file the test writes.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <pty.h>
+#include <poll.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -13,6 +17,7 @@
 #include <cstdio>
 #include <fstream>
 #include <mutex>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -44,9 +49,20 @@ std::string ButtonMapFolder() {
 // The terminal on a thread of its own, as the program runs it on its main thread.
 class RunningTerminal {
 public:
-    explicit RunningTerminal(const std::string& icaRoot) {
+    // With atTerminal the terminal's input and output are the same pseudo-terminal (its line
+    // discipline echoes, ends lines with \r\n and turns ^D into the end of the input), and it prompts.
+    explicit RunningTerminal(const std::string& icaRoot, bool atTerminal = false) : atTerminal(atTerminal) {
         int in[2], out[2];
-        if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) return;
+        if (atTerminal) {
+            int master = -1, slave = -1;
+            if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return;
+            in[0] = out[1] = slave;
+            in[1] = master;
+            out[0] = dup(master);
+            settings.interactive = true;
+        } else if (pipe2(in, O_CLOEXEC) != 0 || pipe2(out, O_CLOEXEC) != 0) {
+            return;
+        }
         commands = in[1];
         output = out[0];
         settings.input = in[0];
@@ -59,8 +75,10 @@ public:
         runner = std::thread([this, in0 = in[0], out1 = out[1]] {
             exitCode = RunDeviceCheckTerminal(settings);
             close(in0);
-            close(out1);
+            if (out1 != in0) close(out1);
         });
+        // Ends when the terminal's end of the output is closed (a pipe's end of file, a pseudo-
+        // terminal's EIO once its last slave descriptor is closed).
         reader = std::thread([this] {
             char buffer[4096];
             ssize_t n;
@@ -76,13 +94,25 @@ public:
         if (runner.joinable()) runner.join();
         if (reader.joinable()) reader.join();
         if (output >= 0) close(output);
+        if (atTerminal && commands >= 0) close(commands);
     }
     void Send(const std::string& line) {
         const std::string text = line + "\n";
         ASSERT_EQ(static_cast<ssize_t>(text.size()), write(commands, text.data(), text.size()));
     }
+    // Typed at a terminal, the characters as they are (no line end added).
+    void Type(const std::string& keys) {
+        ASSERT_EQ(static_cast<ssize_t>(keys.size()), write(commands, keys.data(), keys.size()));
+    }
     void EndInput() {
-        if (commands >= 0) close(commands);
+        if (commands < 0) return;
+        if (atTerminal) {
+            // ^D at the start of a line; the master stays open until the terminal has ended.
+            if (!ended) Type("\x04");
+            ended = true;
+            return;
+        }
+        close(commands);
         commands = -1;
     }
     // Waits (bounded) until the output holds `wanted`.
@@ -101,8 +131,16 @@ public:
         std::lock_guard<std::mutex> lock(mutex);
         return text;
     }
+    // The output from the first `from` on (all of it when it is not there).
+    std::string OutputFrom(const std::string& from) {
+        const std::string all = Output();
+        const size_t at = all.find(from);
+        return at == std::string::npos ? all : all.substr(at);
+    }
 
 private:
+    const bool atTerminal;
+    bool ended = false;
     TerminalSettings settings;
     int commands = -1, output = -1;
     int exitCode = -1;
@@ -230,6 +268,94 @@ TEST_F(TerminalRun, CommandsThatSucceedEndWithZeroAtTheEndOfTheInput) {
     t.Send("list");
     EXPECT_EQ(0, t.Finish()) << t.Output();
     EXPECT_NE(std::string::npos, t.Output().find("  wait-event [MS]"));
+    rmdir(ica.c_str());
+}
+
+// At a terminal: the prompt, the typed line echoed, a button line coming while the prompt waits
+// takes the prompt's place (erased with \r and ESC [K) and the prompt is drawn again below it;
+// ^D ends the run.
+TEST_F(TerminalRun, AtATerminalTheLinesThatComeReplaceThePromptWhichFollowsThem) {
+    const int mike = TovSim_Plug("SpeechMikeIII");
+    const std::string ica = ScratchICARoot();
+    RunningTerminal t(ica, true);
+    ASSERT_TRUE(t.WaitFor("Supported devices: 1\r\n")) << t.Output();
+    ASSERT_TRUE(t.WaitFor("tovusb> ")) << t.Output();
+
+    t.Type("select 1\n");
+    ASSERT_TRUE(t.WaitFor("tovusb> select 1\r\n")) << t.Output();
+    const std::string connected = "  Connected Philips SpeechMike III: press its buttons\r\n";
+    ASSERT_TRUE(t.WaitFor(connected)) << t.Output();
+    const std::string afterSelect = "LEDs of Philips SpeechMike III: 0 1 2 3 4 5 6 7 8 9 (led N on|off, leds off)\r\ntovusb> ";
+    ASSERT_TRUE(t.WaitFor(afterSelect)) << t.Output();
+
+    // No command running: the press arrives while the prompt waits.
+    const unsigned char press[] = {0x00, 0x80, 0, 0, 0, 0, 0, 0, 0x00, 0x01};
+    ASSERT_EQ(1, TovSim_SendInputReport(mike, press, sizeof press));
+    ASSERT_TRUE(t.WaitFor("  pressed   hardware 3  reported 20\r\ntovusb> ")) << t.Output();
+    // The event line carries its time (hh:mm:ss.mmm).
+    const std::regex pressed("tovusb> \r\033\\[K[0-9]{2}:[0-9]{2}:[0-9]{2}\\.[0-9]{3}  pressed   hardware 3  reported 20\r\ntovusb> ");
+    const std::string sincePrompt = t.OutputFrom(afterSelect).substr(afterSelect.size() - 8);
+    EXPECT_TRUE(std::regex_match(sincePrompt, pressed)) << sincePrompt;
+
+    t.Type("leds off\n");
+    ASSERT_TRUE(t.WaitFor("tovusb> leds off\r\n")) << t.Output();
+    ASSERT_TRUE(t.WaitFor("  All LEDs off\r\ntovusb> ")) << t.Output();
+    EXPECT_EQ((std::vector<unsigned char>{0x00, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}), Output(mike));
+    EXPECT_EQ(0, t.Finish()) << t.Output();
+    // After ^D no prompt is drawn again.
+    const std::string tail = t.OutputFrom("  All LEDs off\r\n");
+    EXPECT_EQ("  All LEDs off\r\ntovusb> ", tail);
+    rmdir(ica.c_str());
+}
+
+// Piped in (not a terminal), the same commands show no prompt.
+TEST_F(TerminalRun, WithoutATerminalThereIsNoPrompt) {
+    TovSim_Plug("SpeechMikeIII");
+    const std::string ica = ScratchICARoot();
+    RunningTerminal t(ica);
+    t.Send("select 1");
+    t.Send("leds off");
+    EXPECT_EQ(0, t.Finish()) << t.Output();
+    EXPECT_NE(std::string::npos, t.Output().find("  All LEDs off\n")) << t.Output();
+    EXPECT_EQ(std::string::npos, t.Output().find("tovusb>")) << t.Output();
+    rmdir(ica.c_str());
+}
+
+// The shipping program decides by its standard input: started at a pseudo-terminal it prompts and
+// takes what is typed there.
+TEST(DeviceCheckProgram, PromptsAtATerminal) {
+    const std::string ica = ScratchICARoot();
+    int master = -1;
+    const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        execl(TOV_DEVICECHECK_PROGRAM, TOV_DEVICECHECK_PROGRAM, "--icaroot", ica.c_str(), "--root", ica.c_str(),
+              static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    std::string text;
+    // Reads until `wanted` is in the output, bounded by kWait.
+    auto readUntil = [&](const std::string& wanted) {
+        const auto end = std::chrono::steady_clock::now() + kWait;
+        while (text.find(wanted) == std::string::npos && std::chrono::steady_clock::now() < end) {
+            pollfd p{master, POLLIN, 0};
+            if (poll(&p, 1, 100) != 1) continue;
+            char buffer[4096];
+            const ssize_t n = read(master, buffer, sizeof buffer);
+            if (n <= 0) break;
+            text.append(buffer, static_cast<size_t>(n));
+        }
+        return text.find(wanted) != std::string::npos;
+    };
+    EXPECT_TRUE(readUntil("\r\ntovusb> ")) << text;
+    ASSERT_EQ(5, write(master, "help\n", 5));
+    EXPECT_TRUE(readUntil("tovusb> help\r\n")) << text;
+    EXPECT_TRUE(readUntil("  quit             end (so does the end of the input)\r\ntovusb> ")) << text;
+    ASSERT_EQ(5, write(master, "quit\n", 5));
+    int status = -1;
+    ASSERT_EQ(pid, waitpid(pid, &status, 0));
+    close(master);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status << "\n" << text;
     rmdir(ica.c_str());
 }
 

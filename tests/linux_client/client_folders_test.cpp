@@ -1,5 +1,6 @@
 // Where the Linux driver looks for HardwareButtonMap.ini and keeps its trace log.
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -19,6 +20,22 @@ TEST(IcaClientFolders, HomeThenModuleFolder) {
     const IcaClientFolders homeless = FindIcaClientFolders("", "/opt/Citrix/ICAClient");
     EXPECT_EQ("", homeless.traceFolder);
     EXPECT_EQ((std::vector<std::string>{"/opt/Citrix/ICAClient"}), homeless.buttonMapFolders);
+}
+
+// HOME as the session gives it; without an absolute one, the account's entry in the user database.
+TEST(UserHomeFolder, AbsoluteHomeElseTheAccountsFolder) {
+    const char* saved = std::getenv("HOME");
+    const std::string before = saved ? saved : "";
+    const passwd* account = getpwuid(getuid());
+    ASSERT_NE(account, nullptr);
+    const std::string accountHome = account->pw_dir;
+    ASSERT_EQ(0, setenv("HOME", "/home/nurse", 1));
+    EXPECT_EQ("/home/nurse", UserHomeFolder());
+    ASSERT_EQ(0, setenv("HOME", "relative/home", 1));
+    EXPECT_EQ(accountHome, UserHomeFolder());
+    ASSERT_EQ(0, unsetenv("HOME"));
+    EXPECT_EQ(accountHome, UserHomeFolder());
+    if (saved) setenv("HOME", before.c_str(), 1);
 }
 
 namespace {

@@ -1,8 +1,8 @@
 // The udev rules of the shipping tovusb-setup under the VM's running systemd-udevd: installed with
 // --group plugdev, they give a supported uhid device's hidraw node to group plugdev with mode 0660,
 // so that the plain user "tovuser" (uid 1000, member of plugdev) can read and write it, and they
-// leave an unsupported device's node as udev made it; uninstall removes them and the model plugged
-// in again gets udev's plain node. Runs as root in the VM (scripts/test-steps/vm.sh); tovusb-setup and the driver it
+// leave an unsupported device's node as udev made it; uninstall removes them and gives the node of
+// the device still plugged in back as udev made it, and the model plugged in again gets that too. Runs as root in the VM (scripts/test-steps/vm.sh); tovusb-setup and the driver it
 // installs are /tov/tovusb-setup and /tov/VDTOVUSB.DLL ($TOV_VM_SETUP names another setup).
 //
 // Threads: the test's thread; a forked child plays tovuser; the uhid player's reader threads.
@@ -187,11 +187,20 @@ TEST(UdevRulesVm, InstalledRulesGiveTheGroupTheSupportedNodeOnlyAndUninstallTake
     ASSERT_TRUE(supportedDevice.TakeOutput(written, 5s));
     EXPECT_EQ(written.bytes, output);
 
-    // Uninstall: the rules go, and the supported model plugged in again gets udev's plain node.
-    // (udevd 252 does not reset a present node's owner and mode on a triggered event without a
-    // rule, so the node of the device still plugged keeps the group's access until it is unplugged.)
-    ASSERT_EQ(RunSetup("uninstall --root / --icaroot " + icaroot), 0);
+    // Uninstall: the rules go, and the node of the device still plugged in is given back at once
+    // (udevd 252 alone would leave it with the group's access until the device is unplugged).
+    ASSERT_EQ(RunSetup("uninstall --root / --icaroot " + icaroot + " --log /tmp/uninstall.log"), 0);
     EXPECT_NE(access(kRules, F_OK), 0);
+    const std::string log = ReadText("/tmp/uninstall.log");
+    EXPECT_NE(log.find("Gave " + supported + " (Philips SpeechMike II Pro) back to root:root, mode 0600"),
+              std::string::npos) << log;
+    EXPECT_EQ(log.find(unsupported), std::string::npos) << log;
+    ASSERT_EQ(std::system("udevadm settle --timeout=20"), 0);
+    EXPECT_EQ(StateOf(supported), baseline) << supported << " after uninstall";
+    const int after = AsUser(supported, unsupported, {}, {}, [] {});
+    EXPECT_TRUE(after & kSupportedNotOpened) << "tovuser still opens " << supported;
+
+    // The model plugged in again gets udev's plain node too.
     supportedDevice.Destroy();
     UhidDevice replugged(*FindUhidModel("SpeechMikeIIPro"), 0);
     const std::string again = replugged.WaitForNode(10s);

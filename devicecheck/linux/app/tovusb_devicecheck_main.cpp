@@ -13,6 +13,7 @@
 #include "DeviceCheckTerminal.h"
 #include "HidrawNotifications.h"
 #include "LinuxNames.h"
+#include "IcaClientFolders.h"
 #include "ProfileFile.h"
 #include "UserClientFiles.h"
 
