@@ -75,13 +75,10 @@ for preset in $presets; do
     # no program meets a server that is just shutting down after its last client left (Wine then
     # ends the program at once with "recvmsg: Connection reset by peer"). `wineserver -p` only
     # starts a server: with one still running it fails and that one stays transient, so the one
-    # started by the prefix set-up is waited for first (once: a persistent one never ends).
-    if [ -z "${persistent_wineserver:-}" ]; then
-      "$root/scripts/wine-run" cmd /c exit >/dev/null 2>&1 || true
-      wineserver -w >/dev/null 2>&1 || true
-      if wineserver -p >/dev/null 2>&1; then persistent_wineserver=1
-      else echo "=== $preset: no persistent wineserver (each test program starts its own)"; fi
-    fi ;;
+    # started by the prefix set-up is waited for first.
+    "$root/scripts/wine-run" cmd /c exit >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    wineserver -p >/dev/null 2>&1 || echo "=== $preset: no persistent wineserver (each test program starts its own)" ;;
   esac
   echo "=== $preset: tests"
   start=$SECONDS
