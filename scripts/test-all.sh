@@ -71,14 +71,9 @@ for preset in $presets; do
     status=1; failed_steps+=("$preset:build"); continue
   fi
   case $preset in win*)
-    # One persistent wineserver for the whole run saves its start-up for every test program, and
-    # no program meets a server that is just shutting down after its last client left (Wine then
-    # ends the program at once with "recvmsg: Connection reset by peer"). `wineserver -p` only
-    # starts a server: with one still running it fails and that one stays transient, so the one
-    # started by the prefix set-up is waited for first.
+    # One persistent wineserver for the whole run saves its start-up for every test program.
     "$root/scripts/wine-run" cmd /c exit >/dev/null 2>&1 || true
-    wineserver -w >/dev/null 2>&1 || true
-    wineserver -p >/dev/null 2>&1 || echo "=== $preset: no persistent wineserver (each test program starts its own)" ;;
+    wineserver -p >/dev/null 2>&1 || true ;;
   esac
   echo "=== $preset: tests"
   start=$SECONDS
