@@ -5,7 +5,7 @@
 # and one leaving, and the driver's trace log at the end.
 #   TOV_DEMO_PRESET=win32|win64|native  the build to run (default win32, the shipping architecture;
 #                                      win64 on hosts that cannot execute 32-bit x86 code)
-#   TOV_DEMO_SCRIPT=FILE               another session script (format: README, "Session scripts")
+#   TOV_DEMO_SCRIPT=FILE               another session script (format: docs/DEVELOPING.md, "Session scripts")
 #   TOV_DEMO_BUILD_DIR=DIR             the build folder (default build/<preset>)
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)

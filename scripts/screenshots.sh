@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Takes the README's screenshots of the setup dialog (on a PC without the ICA Client, after a
-# successful install, and after an install on a PC with the 64-bit ICA Client) and of the device
-# check with a simulated hand-set. Runs the real TovaroCitrixVCClientSetup.exe under Xvfb with Wine's X11
+# Takes the screenshots of docs/ADMINISTRATORS.md: the setup dialog (on a PC without the ICA
+# Client, after a successful install, and after an install on a PC with the 64-bit ICA Client) and
+# the device check with a simulated hand-set. Runs the real TovaroCitrixVCClientSetup.exe under Xvfb with Wine's X11
 # graphics driver, in a Wine prefix of its own (build/wineprefix-x11), so the shared headless
 # prefix keeps its null driver. Writes docs/screenshots/*.png.
 #   TOV_BUILD=build/win32   the win32 build folder holding the program (built here if needed);

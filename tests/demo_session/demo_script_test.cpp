@@ -59,7 +59,7 @@ TEST(DemoScript, TheDemoShowsTheWholeSessionAndAFailingStepStopsAScript) {
     EXPECT_TRUE(ok) << Joined(lines);
 
     int at = 0;
-    // In order: the conversation as the README describes it.
+    // In order: the conversation as the README's "The demo" describes it.
     const std::vector<std::vector<std::string>> expected = {
         {"bus", "plugged mike", "Philips SpeechMike III"},
         {"bus", "plugged foot", "Philips Footswitch"},

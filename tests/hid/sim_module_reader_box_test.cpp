@@ -15,8 +15,9 @@ namespace {
 using namespace ServerProxy;
 
 constexpr ObjectHandle kDevice = 0x2000;
-// Far above a normal stop (under 5 ms natively, see the README) and far below the 30 s a stop
-// waited for a reader in its box: generous for a loaded 2-core machine under the sanitizers.
+// Far above a normal stop (under 5 ms natively, see docs/PERFORMANCE.md, "The engine thread") and
+// far below the 30 s a stop waited for a reader in its box: generous for a loaded 2-core machine
+// under the sanitizers.
 constexpr double kStopBoundUs = 2000 * 1000;
 
 bool WaitForThreadsAtMost(int count) {

@@ -1,6 +1,6 @@
 // The session script: a text file of server commands and simulated-bus actions, one per line, that
-// the command-line front end plays against a driver module. The format is described in the README
-// ("Session scripts").
+// the command-line front end plays against a driver module. The format is described in
+// docs/DEVELOPING.md ("Session scripts").
 #pragma once
 
 #include <cstdint>

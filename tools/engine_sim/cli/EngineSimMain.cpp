@@ -41,7 +41,8 @@ bool ParseNumber(const char* text, unsigned long max, unsigned long& value) {
 
 int main(int argc, char** argv) {
 #if defined(TOV_SESSION_SCRIPTS)
-    // engine_sim --driver PATH --script FILE: a session script (see the README).
+    // engine_sim --driver PATH --script FILE: a session script (see docs/DEVELOPING.md,
+    // "Session scripts").
     if (demosession::WantsScript(argc, argv)) return demosession::RunScriptCommandLine(argc, argv);
 #endif
     enginesim::Options options;
