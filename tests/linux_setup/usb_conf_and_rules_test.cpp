@@ -111,3 +111,16 @@ TEST(AdministratorsGuide, NamesTheExactLinesTheToolWrites) {
     EXPECT_NE(guide.find("\nTovUSB=On\n"), std::string::npos);
     EXPECT_NE(guide.find("\n[TovUSB]\nDriverName=VDTOVUSB.DLL\n"), std::string::npos);
 }
+
+// The help desk's page gives the same rules for the ICA Client's Group Policy value on Windows,
+// where `;` ends each rule (and the comment in it): exactly one per supported model.
+TEST(AdministratorsGuide, TheHelpDeskListHoldsTheGroupPolicyRuleOfEveryModel) {
+    const std::string guide = setuptest::ReadBytes(std::string(TOV_FIXTURES) + "/../../../docs/TROUBLESHOOTING.md");
+    ASSERT_FALSE(guide.empty());
+    const std::vector<DeviceModel> models = SupportedModels();
+    for (const DeviceModel& model : models)
+        EXPECT_NE(guide.find("\n" + UsbConfLine(model) + ";\n"), std::string::npos) << model.name;
+    size_t rules = 0;
+    for (size_t at = guide.find("\nDENY: "); at != std::string::npos; at = guide.find("\nDENY: ", at + 1)) ++rules;
+    EXPECT_EQ(rules, models.size());
+}
