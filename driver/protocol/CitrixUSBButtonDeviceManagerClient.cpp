@@ -211,9 +211,16 @@ void CCitrixUSBButtonDeviceManagerClient::DeleteDevice(ObjectHandle handle) {
     for (auto it = devices.begin(); it != devices.end(); ++it) {
         if ((*it)->serverHandle.load() == handle) {
             CMyCitrixMCUSBButtonDevice* const device = *it;
-            // Out of the registry first, then destroyed (its reader thread ends in the destructor).
+            // Out of the registry and unbound first: whatever its reader still does sends nothing
+            // for a handle the server has deleted.
             devices.erase(it);
-            delete device;
+            device->channelClient = nullptr;
+            // Stops the reader with a bounded wait on this engine thread. A reader still running
+            // after it (stuck in its report handler) still uses the device, its state, lock and the
+            // send queue it reaches: it then owns the device and deletes it itself once it has
+            // ended. The send queue lives for the whole process.
+            device->Disconnect();
+            if (!device->ReleaseWhenReaderEnds([device] { delete device; })) delete device;
             return;
         }
     }
