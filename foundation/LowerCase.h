@@ -3,8 +3,8 @@
 
 #include <string>
 
-// Converts character by character with the C library's tolower while the character-type locale is
-// switched to the ANSI code page (".ACP" on Windows; the "C" locale natively) and restores the
-// previous character-type locale afterwards. Call it from one thread at a time: the locale is
-// process-wide.
+// Lower-cases text without touching the process's locale, so it is safe on any thread and leaves
+// the other threads of the host undisturbed. On Windows the ANSI code page's own conversion does
+// the work (CharLowerBuffA); natively only the ASCII letters A to Z change (the paths it sees,
+// /dev/hidrawN among them, are ASCII) and every other byte is kept as it is.
 std::string LowerCaseACP(const std::string& text);

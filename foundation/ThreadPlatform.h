@@ -6,6 +6,7 @@ namespace threadplatform {
 using ThreadProcedure = unsigned (*)(void* argument);
 
 // Starts a thread (default security and stack size) running procedure(argument); null on failure.
+// Natively the thread blocks every asynchronous signal from its start (the host's threads take them).
 // The thread holds a reference to the module that contains this code from before it starts until
 // after its last instruction here, so unloading the module (FreeLibrary, dlclose) while the thread
 // still runs leaves the module mapped until the thread has ended: on Windows the thread ends with

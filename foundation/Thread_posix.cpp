@@ -1,5 +1,6 @@
 #include <dlfcn.h>
 #include <pthread.h>
+#include <signal.h>
 
 #include <mutex>
 
@@ -59,12 +60,28 @@ void* Trampoline(void* parameter) {
     return nullptr;
 }
 
+// The signals a thread of ours keeps unblocked: those the kernel raises on the thread that caused
+// them (a fault of its own), which cannot wait for another thread.
+const int kSynchronousSignals[] = {SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGTRAP, SIGSYS};
+
 }  // namespace
 
+// Our threads leave the host's asynchronous signals (SIGINT, SIGTERM, SIGCHLD, SIGALRM, the
+// real-time ones...) to the host's own threads. A new thread inherits the mask of the thread that
+// creates it, so the mask is set on the creating thread around pthread_create and restored right
+// after: the new thread has it from its first instruction, with no moment in which a signal could
+// reach it. The C library keeps its own two real-time signals unblockable whatever is asked.
 void* StartThread(ThreadProcedure procedure, void* argument) {
     StartRecord* record = new StartRecord{procedure, argument, ReferenceOwnModule()};
     pthread_t* thread = new pthread_t;
-    if (pthread_create(thread, nullptr, &Trampoline, record) != 0) {
+    sigset_t blocked;
+    sigfillset(&blocked);
+    for (int signal : kSynchronousSignals) sigdelset(&blocked, signal);
+    sigset_t previous;
+    const bool masked = pthread_sigmask(SIG_SETMASK, &blocked, &previous) == 0;
+    const int created = pthread_create(thread, nullptr, &Trampoline, record);
+    if (masked) pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    if (created != 0) {
         if (record->module) dlclose(record->module);
         delete record;
         delete thread;

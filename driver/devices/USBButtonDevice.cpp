@@ -1,6 +1,9 @@
 #include "USBButtonDevice.h"
 
 #include <list>
+#include <utility>
+
+#include "Semaphore.h"
 
 #include "USBButtonDeviceData.h"
 #include "USBButtonDeviceManager.h"
@@ -37,6 +40,15 @@ bool CUSBButtonDevice::Connect() { return data->Connect(); }
 void CUSBButtonDevice::Disconnect() { data->Disconnect(); }
 
 bool CUSBButtonDevice::IsConnected() { return data->IsOpen(); }
+
+bool CUSBButtonDevice::ReleaseWhenReaderEnds(std::function<void()> release) {
+    return data->ReleaseWhenReaderEnds(std::move(release));
+}
+
+void CUSBButtonDevice::DisconnectAndWaitForReader() {
+    Disconnect();
+    data->WaitForReaderEnd(CSemaphoreClass::kInfinite);
+}
 
 bool CUSBButtonDevice::ConnectToDevice(int32_t vendorID, int32_t productID,
                                        const std::string& devicePath) {

@@ -2,13 +2,15 @@
 // reports.
 #pragma once
 
+#include <functional>
+
 #include "USBButtonDeviceInterface.h"
 
 class CUSBButtonDeviceData;
 
 // OnButtonPressed stays pure: a derived class reports the events. Such a class must call
-// Disconnect() in its own destructor, so that the reader thread has ended before the derived part
-// (whose OnButtonPressed it calls) is gone.
+// DisconnectAndWaitForReader() in its own destructor, so that the reader thread has ended before
+// the derived part (whose OnButtonPressed it calls) is gone.
 //
 // Threads: OnButtonPressed runs on the device's reader thread; every other operation runs on the
 // caller's thread (one thread: the dispatcher's). GetDescriptor returns a reference that the
@@ -37,6 +39,19 @@ public:
     bool IsConnected() override;
     bool ConnectToDevice(int32_t vendorID, int32_t productID,
                          const std::string& devicePath) override;
+
+    // For the owner about to delete this device after Disconnect, on the engine thread: a reader
+    // that Disconnect's bounded wait left running (stuck in OnButtonPressed) still uses this whole
+    // device, so it takes release (deleting the device, typically) and calls it on its own thread
+    // once it has ended; the owner must then neither delete nor use the device. False when no
+    // reader runs: the owner deletes the device itself.
+    bool ReleaseWhenReaderEnds(std::function<void()> release);
+
+protected:
+    // For derived destructors: Disconnect, then, should the reader still run past its bound, a
+    // wait without limit for its end, because the part it reports to goes next. Returns at once for
+    // a device handed to its reader (ReleaseWhenReaderEnds), whose destructor runs after the end.
+    void DisconnectAndWaitForReader();
 
 private:
     CUSBButtonDeviceData* data;  // owned

@@ -1,5 +1,8 @@
 #include "USBHIDDevice.h"
 
+#include <atomic>
+#include <utility>
+
 #include "FormatString.h"
 #include "LastError.h"
 #include "ListedHIDInterface.h"
@@ -21,6 +24,17 @@ void CUSBHIDDevice::Write(const std::vector<char>& report) { impl->Write(report)
 USBHIDDeviceInfo& CUSBHIDDevice::Info() { return impl->info; }
 const USBHIDDeviceInfo& CUSBHIDDevice::Info() const { return impl->info; }
 bool CUSBHIDDevice::WaitForReaderEnd(uint32_t milliseconds) { return impl->thread.WaitForEnd(milliseconds); }
+bool CUSBHIDDevice::ReleaseWhenReaderEnds(std::function<void()> release) {
+    return impl->ReleaseWhenReaderEnds(std::move(release));
+}
+
+namespace {
+
+std::atomic<uint32_t> stopWaitMilliseconds{CThread::kEndWaitMilliseconds};
+
+}  // namespace
+
+void CUSBHIDDevice::SetStopWaitForTests(uint32_t milliseconds) { stopWaitMilliseconds = milliseconds; }
 
 CUSBHIDDevice& CUSBHIDDevice::operator=(const CUSBHIDDevice& other) {
     if (this == &other) return *this;
@@ -32,8 +46,8 @@ CUSBHIDDevice& CUSBHIDDevice::operator=(const CUSBHIDDevice& other) {
 
 CUSBHIDDeviceImpl::CUSBHIDDeviceImpl(CUSBHIDDevice* owner)
     : owner(owner),
-      thread(this),
       io(CHIDDeviceIO::Create()),
+      thread(this),
       isOpen(false),
       stopRequested(false) {}
 
@@ -43,6 +57,9 @@ CUSBHIDDeviceImpl::~CUSBHIDDeviceImpl() {
 
 bool CUSBHIDDeviceImpl::Open() {
     if (isOpen) Close();
+    // The reader of an earlier opening that Close could not wait for still owns the handles: the
+    // device stays closed, as when no reader can be started.
+    if (thread.IsRunning()) return false;
     // The path may come from the server (InitDevice, AssignDevice): only an interface the platform
     // lists now is opened. Anything else is refused as a path that cannot be opened, before any
     // call touches it.
@@ -51,23 +68,57 @@ bool CUSBHIDDeviceImpl::Open() {
         throw FormatString("CreateFile of %s for reading failed", info.devicePath.c_str());
     }
     // A reader that ended by itself left the handles of the previous opening; Open replaces them.
+    handlesAbandoned = false;
     io->Open(info.devicePath);
     isOpen = true;
     stopRequested = false;
-    return thread.Start(0);
+    {
+        CCriticalSectionLocker locker(endLock);
+        readerEnded = false;
+        releaseAtEnd = nullptr;
+    }
+    const bool started = thread.Start(0);
+    if (!started) {
+        CCriticalSectionLocker locker(endLock);
+        readerEnded = true;
+    }
+    return started;
 }
 
+// Runs on the owner's thread, in the driver the ICA Client's engine thread, which must not be held:
+// the wait is bounded. When it times out the reader keeps the handles (see the class comment).
 void CUSBHIDDeviceImpl::Close() {
     if (!isOpen) return;
     stopRequested = true;
     io->WakeReader();
-    thread.WaitForEnd();
-    io->Close();
+    if (thread.WaitForEnd(stopWaitMilliseconds)) {
+        io->Close();
+    } else {
+        handlesAbandoned = true;
+    }
     isOpen = false;
 }
 
+bool CUSBHIDDeviceImpl::ReleaseWhenReaderEnds(std::function<void()> release) {
+    CCriticalSectionLocker locker(endLock);
+    if (readerEnded) return false;
+    releaseAtEnd = std::move(release);
+    return true;
+}
+
+std::function<void()> CUSBHIDDeviceImpl::EndReader() {
+    // The owner's thread touches io again only once this reader has ended (Open refuses before).
+    if (handlesAbandoned.exchange(false)) io->Close();
+    std::function<void()> release;
+    CCriticalSectionLocker locker(endLock);
+    readerEnded = true;
+    release.swap(releaseAtEnd);
+    return release;
+}
+
 void CUSBHIDDeviceImpl::Write(const std::vector<char>& report) {
-    if (!io->CanWrite()) throw std::string("Invalid file handle. Can not write to this device");
+    // After a Close the handles are not the owner's to use, even while a reader still holds them.
+    if (!isOpen || !io->CanWrite()) throw std::string("Invalid file handle. Can not write to this device");
     const uint32_t size = static_cast<uint32_t>(report.size());
     const uint32_t required = static_cast<uint32_t>(info.outputReportByteLength);
     if (size < required) {
@@ -111,7 +162,6 @@ void CUSBDeviceThread::Run(int) {
             if (!impl->ReadReport(report)) break;
             impl->owner->OnReport(report);
         }
-        return;
     } catch (const HIDReadFailure& readFailure) {
         // The thrown text itself is not shown; the box carries the failed wait's system error.
         SetLastErrorCode(readFailure.error);
@@ -120,5 +170,12 @@ void CUSBDeviceThread::Run(int) {
         // The thrown text itself is not shown; the box carries the system's last error.
         failure = FormatString("Reading from USB deviced failed: %s", LastErrorText().c_str());
     }
-    RunAfterEnd([failure] { ShowReadFailure(failure); });
+    // The last use of impl: what the owner handed over is released once this thread counts as
+    // ended, which may destroy impl and this thread object (the work keeps its own copies).
+    std::function<void()> release = impl->EndReader();
+    if (failure.empty() && !release) return;
+    RunAfterEnd([failure, release] {
+        if (release) release();
+        if (!failure.empty()) ShowReadFailure(failure);
+    });
 }

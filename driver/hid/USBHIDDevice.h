@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "USBHIDDeviceInfo.h"
@@ -22,12 +23,22 @@ public:
     // that of starting the thread. Throws std::string: "CreateEvent failed",
     // "CreateFile of %s for reading failed", "CreateFile of %s for writing failed".
     bool Open();
-    // Stops the reader (flag, event, bounded wait) and closes every handle; nothing when closed.
+    // Stops the reader (flag, event, a wait of at most 30000 ms on the calling thread) and closes
+    // every handle; nothing when closed. A reader still running after the wait keeps the handles
+    // open until it ends (it closes them then); the device counts as closed meanwhile, and Open
+    // starts no new reader before that one has ended.
     void Close();
     bool IsOpen() const;
     // Waits at most milliseconds for the reader thread to end; true when it ended or never ran.
     // The reader ends by itself when a read fails (the interface was unplugged, for instance).
     bool WaitForReaderEnd(uint32_t milliseconds);
+    // For the owner of a device whose Close could not wait for the reader: when a reader still
+    // runs, it takes release and calls it on its own thread once it has ended (after Run), so the
+    // owner may leave the device's destruction to it; answers false when no reader runs (the owner
+    // releases the device itself).
+    bool ReleaseWhenReaderEnds(std::function<void()> release);
+    // How long Close waits for the reader; 30000 ms unless a test shortens it. Tests only.
+    static void SetStopWaitForTests(uint32_t milliseconds);
     // Sends one output report synchronously. Throws std::string: "Invalid file handle. Can not write
     // to this device", "Too small buffer (only %i bytes) to send. Required size is %i bytes",
     // "Too big buffer (%i bytes) to send. Required size is %i bytes", "WriteFile to %s failed".

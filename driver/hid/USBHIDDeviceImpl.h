@@ -3,9 +3,11 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
+#include "CriticalSection.h"
 #include "HIDDeviceIO.h"
 #include "Thread.h"
 #include "USBHIDDevice.h"
@@ -28,8 +30,16 @@ private:
 
 // Threads: Open, Close, Write and the info fields belong to the owner's thread (the engine thread in
 // the driver). The reader thread reads info and uses the read side of io, which the owner's thread
-// changes only while no reader runs (Close waits for it before it closes anything). stopRequested is
-// written by the closing thread and read by the reader (atomic).
+// changes only while no reader runs. stopRequested is written by the closing thread and read by the
+// reader (atomic); endLock guards readerEnded and releaseAtEnd, which both threads use.
+//
+// Ownership once a stop has timed out: Close waits for the reader on the engine thread, but only
+// for the stop wait's bound (30000 ms). A reader still running after it (stuck in its report
+// handler) owns the handles of its opening from then on: Close leaves them open (handlesAbandoned),
+// the reader closes them as it ends, and no Open starts another reader meanwhile. Whatever else
+// the reader uses (this object, the device that receives its reports, their locks, what the report
+// handler reaches) must outlive it too: the owner of the device hands the device over with
+// ReleaseWhenReaderEnds, and the reader then releases it itself once it has ended.
 class CUSBHIDDeviceImpl {
 public:
     explicit CUSBHIDDeviceImpl(CUSBHIDDevice* owner);
@@ -40,13 +50,27 @@ public:
     void Write(const std::vector<char>& report);
     // One input report into report (reader thread). False when the read failed or a stop was asked.
     bool ReadReport(std::vector<char>& report);
+    // Owner's thread: hands release to a reader that has not ended; false when none runs.
+    bool ReleaseWhenReaderEnds(std::function<void()> release);
+    // Reader thread, as it ends: closes the handles Close left to it and takes the release handed
+    // over, if any; from then on ReleaseWhenReaderEnds answers false.
+    std::function<void()> EndReader();
 
     CUSBHIDDevice* owner;  // not owned; its OnReport receives the reports
     USBHIDDeviceInfo info;
-    CUSBDeviceThread thread;
+    // Declared before thread, so it is destroyed after it: the thread's destructor waits for a
+    // reader still running, and the reader reads through these handles until it ends.
     std::unique_ptr<CHIDDeviceIO> io;  // the platform's read, write and wake-up handles
+    CUSBDeviceThread thread;
     bool isOpen;
     std::atomic<bool> stopRequested;
+    // Set by a Close whose wait timed out: the reader still running owns the handles.
+    std::atomic<bool> handlesAbandoned{false};
+
+private:
+    CCriticalSectionClass endLock;
+    bool readerEnded = true;              // guarded by endLock
+    std::function<void()> releaseAtEnd;   // guarded by endLock
 };
 
 // Report lengths come from the device's capabilities or from the server; HID lengths are 16-bit.

@@ -211,9 +211,16 @@ void CCitrixUSBButtonDeviceManagerClient::DeleteDevice(ObjectHandle handle) {
     for (auto it = devices.begin(); it != devices.end(); ++it) {
         if ((*it)->serverHandle.load() == handle) {
             CMyCitrixMCUSBButtonDevice* const device = *it;
-            // Out of the registry first, then destroyed (its reader thread ends in the destructor).
+            // Out of the registry first. Then the reader is stopped with a bounded wait on this
+            // engine thread. A reader still running after it (stuck in its report handler) still
+            // uses the device, its state, lock and the send queue it reaches: the device is unbound,
+            // so nothing more is sent for a handle the server has deleted, and the reader owns it
+            // from then on and deletes it itself once it has ended. The send queue lives for the
+            // whole process.
             devices.erase(it);
-            delete device;
+            device->Disconnect();
+            device->channelClient = nullptr;
+            if (!device->ReleaseWhenReaderEnds([device] { delete device; })) delete device;
             return;
         }
     }

@@ -11,7 +11,7 @@ constexpr int32_t kUnreportedButton = 16;
 
 }  // namespace
 
-CMyCitrixMCUSBButtonDevice::~CMyCitrixMCUSBButtonDevice() { Disconnect(); }
+CMyCitrixMCUSBButtonDevice::~CMyCitrixMCUSBButtonDevice() { DisconnectAndWaitForReader(); }
 
 CMyCitrixMCUSBButtonDevice& CMyCitrixMCUSBButtonDevice::operator=(const CMyCitrixMCUSBButtonDevice& other) {
     CUSBButtonDevice::operator=(other);  // a no-op for the device itself

@@ -13,8 +13,9 @@ class CCitrixUSBButtonDeviceManagerClient;
 class CMyCitrixMCUSBButtonDevice : public CUSBButtonDevice {
 public:
     CMyCitrixMCUSBButtonDevice() = default;
-    // Ends the reader thread (Disconnect) before this part goes, so that no OnButtonPressed runs on a
-    // device that is being destroyed.
+    // Ends the reader thread before this part goes, so that no OnButtonPressed runs on a device that
+    // is being destroyed. The dispatcher deletes a device whose reader outlived Disconnect's bound
+    // only on that reader's thread, after its end, so the engine thread never waits here.
     ~CMyCitrixMCUSBButtonDevice() override;
     CMyCitrixMCUSBButtonDevice(const CMyCitrixMCUSBButtonDevice&) = delete;
     // The device model's assignment (the other's interface and pressed buttons). This device keeps its
