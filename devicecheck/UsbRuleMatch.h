@@ -13,29 +13,15 @@
 #include <string>
 #include <vector>
 
+#include "UsbDeviceFacts.h"
 #include "UsbRules.h"
 
 namespace devicecheck {
 
-struct KnownValue {
-    bool known = false;
-    uint16_t value = 0;
-};
-
-inline KnownValue Known(uint16_t value) { return KnownValue{true, value}; }
-
-struct UsbInterfaceClass {
-    KnownValue usbClass, subClass, protocol;
-};
-
-struct UsbDeviceFacts {
-    KnownValue vendorID, productID, release;
-    // Every interface of the device, in the order the platform lists them.
-    std::vector<UsbInterfaceClass> interfaces;
-    // False when the platform may not have shown every interface (then a DENY on one not shown
-    // could still keep the device local).
-    bool allInterfacesShown = false;
-};
+using hidseam::Known;
+using hidseam::KnownValue;
+using hidseam::UsbDeviceFacts;
+using hidseam::UsbInterfaceClass;
 
 struct InterfaceVerdict {
     bool allowed = false;
