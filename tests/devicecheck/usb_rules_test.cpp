@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "UsbHardwareIds.h"
 #include "UsbRuleMatch.h"
 #include "UsbRuleReport.h"
 #include "UsbRules.h"
@@ -210,6 +211,41 @@ TEST(UsbRulesTest, ReportNamesTheRuleOfEachInterfaceTheUnknownsAndTheDenyLine) {
     EXPECT_EQ("  interface 2 (class 03, subclass unknown, protocol 01): allowed by the ICA Client's default "
               "\"ALLOW:\"; depends on SUBCLASS unknown",
               lines[4]);
+}
+
+// The Windows device check reads the values from the device nodes' id lists (REG_MULTI_SZ).
+TEST(UsbHardwareIdsTest, DeviceAndInterfaceIdsGiveTheirValuesAndWhatTheyLackStaysUnknown) {
+    const char deviceBlock[] = "USB\\VID_0911&PID_0C1C&REV_0300\0USB\\VID_0911&PID_0C1C\0\0";
+    const std::vector<std::string> deviceIds = hidseam::SplitMultiString(deviceBlock, sizeof deviceBlock);
+    ASSERT_EQ(2u, deviceIds.size());
+    UsbDeviceFacts facts;
+    ASSERT_TRUE(hidseam::ReadUsbDeviceIds(deviceIds, facts));
+    EXPECT_EQ(0x0911, facts.vendorID.value);
+    EXPECT_EQ(0x0C1C, facts.productID.value);
+    EXPECT_TRUE(facts.release.known);
+    EXPECT_EQ(0x0300, facts.release.value);
+    EXPECT_FALSE(hidseam::IsUsbInterfaceId(deviceIds[0]));
+
+    // A composite's interface node: lower case, no REV; the release stays unknown.
+    UsbDeviceFacts part;
+    ASSERT_TRUE(hidseam::ReadUsbDeviceIds({"usb\\vid_0911&pid_0c1c&mi_01"}, part));
+    EXPECT_TRUE(hidseam::IsUsbInterfaceId("usb\\vid_0911&pid_0c1c&mi_01"));
+    EXPECT_FALSE(part.release.known);
+    // Not USB (a Bluetooth HID device), and ids cut short or overlong: no values.
+    EXPECT_FALSE(hidseam::ReadUsbDeviceIds({"HID\\VID_0911&PID_0C1C", "USB\\VID_911&PID_0C1C"}, part));
+
+    const UsbInterfaceClass boot = hidseam::ReadUsbClassIds(
+        {"USB\\Class_03", "USB\\Class_03&SubClass_01&Prot_01", "USB\\Class_03&SubClass_01"});
+    EXPECT_EQ(0x03, boot.usbClass.value);
+    EXPECT_EQ(0x01, boot.subClass.value);
+    EXPECT_EQ(0x01, boot.protocol.value);
+    const UsbInterfaceClass partial = hidseam::ReadUsbClassIds({"USB\\CLASS_03", "USB\\Class_03&SubClass_1"});
+    EXPECT_TRUE(partial.usbClass.known);
+    EXPECT_FALSE(partial.subClass.known);
+    EXPECT_FALSE(partial.protocol.known);
+    EXPECT_FALSE(hidseam::ReadUsbClassIds({}).usbClass.known);
+    // A block without its final empty string is read to its given size only.
+    EXPECT_EQ(std::vector<std::string>{"USB\\Class_03"}, hidseam::SplitMultiString("USB\\Class_03&x", 12));
 }
 
 }  // namespace
