@@ -133,6 +133,7 @@ bool IsDeviceInterfacePathForm(const std::string& path);
 // The USB device that the HID interface at path sits on, for the device check's reading of the ICA
 // Client's USB rules. False, with facts unchanged, when the path is no HID interface this backend
 // knows or it does not sit on USB; otherwise true with what the platform shows (the rest unknown).
+// Any thread; it opens nothing for I/O (sysfs files, the device tree, or the simulated bus under its lock).
 bool DescribeUsbDevice(const std::string& path, UsbDeviceFacts& facts);
 
 #if !defined(_WIN32)
