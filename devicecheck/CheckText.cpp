@@ -115,6 +115,8 @@ std::string BuildCheckReport(const CheckReportContent& content) {
     if (!content.listError.empty()) AddLine(text, "  Listing failed: " + content.listError);
     AddLine(text, "  " + OtherHIDDevicesText(content.otherHIDDevices));
     AddLine(text, "");
+    for (const std::string& line : content.usbRules) AddLine(text, line);
+    if (!content.usbRules.empty()) AddLine(text, "");
     for (const std::string& line : ButtonMapLines(content.buttonMap)) AddLine(text, line);
     AddLine(text, "Trace log " + content.traceLogPath + ": " +
                       (content.traceLogPresent ? "present (the driver traces)" : "absent (the driver does not trace)"));

@@ -54,6 +54,7 @@ struct CheckReportContent {
     std::list<USBButtonDeviceDescriptor> devices;
     int otherHIDDevices = 0;
     std::string listError;  // the enumeration's message when it failed
+    std::vector<std::string> usbRules;  // UsbRulesLines: what the generic USB rules do to the devices
     ButtonMapStatus buttonMap;
     std::string traceLogPath;
     bool traceLogPresent = false;

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "ClientRegistrations.h"
+#include "PolicyUsbRules.h"
 #include "DiskFile.h"
 #include "HardwareButtonMap.h"
 #include "SimulationHooks.h"
@@ -57,6 +58,7 @@ void CTovaroCitrixVCDeviceCheckDlg::DoDataExchange(CDataExchange* exchange) {
     DDX_Control(exchange, IDC_TRACE_LOG, traceLog);
     DDX_Control(exchange, IDC_OPEN_LOG, openLog);
     DDX_Control(exchange, IDC_EVENTS, events);
+    DDX_Control(exchange, IDC_USB_RULES, usbRules);
 }
 
 BOOL CTovaroCitrixVCDeviceCheckDlg::OnInitDialog() {
@@ -126,6 +128,7 @@ void CTovaroCitrixVCDeviceCheckDlg::ShowDevices() {
     std::string other = OtherHIDDevicesText(session->OtherHIDDevices());
     if (!session->ListError().empty()) other = "Listing failed: " + session->ListError();
     ::SetWindowTextA(otherHID.m_hWnd, other.c_str());
+    ::SetWindowTextA(usbRules.m_hWnd, JoinLines(devicecheck::UsbRulesLines(PolicyUsbRules(session->Devices()))).c_str());
     ShowLEDs();
 }
 
@@ -214,6 +217,7 @@ void CTovaroCitrixVCDeviceCheckDlg::OnCopyReport() {
     content.devices = session->Devices();
     content.otherHIDDevices = session->OtherHIDDevices();
     content.listError = session->ListError();
+    content.usbRules = devicecheck::UsbRulesLines(PolicyUsbRules(session->Devices()));
     content.buttonMap = buttonMap;
     content.traceLogPath = kClientLogPath;
     content.traceLogPresent = TraceLogExists();

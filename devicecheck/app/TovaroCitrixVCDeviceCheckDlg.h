@@ -1,5 +1,5 @@
-// The device check's dialog: registration status, the devices present, the selected device's
-// button events and LEDs, the trace log switch and the report for a support ticket.
+// The device check's dialog: registration status, the devices present, what the ICA Client's
+// generic USB rules would do to them, the selected device's button events and LEDs, the trace log switch and the report for a support ticket.
 #pragma once
 
 #include <string>
@@ -56,5 +56,5 @@ private:
     std::vector<int32_t> offeredLEDs;      // LED list entries, in list order
 
     CWnd registration, deviceList, otherHID, buttonMapText, ledList, ledOn, ledOff, allLEDsOff, traceLog, openLog,
-        events;
+        events, usbRules;
 };

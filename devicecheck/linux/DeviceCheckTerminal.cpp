@@ -20,6 +20,7 @@
 #include "FormatString.h"
 #include "HardwareButtonMap.h"
 #include "InstallationStatus.h"
+#include "LinuxUsbRules.h"
 #include "TerminalCommand.h"
 #include "TerminalReport.h"
 
@@ -93,6 +94,7 @@ private:
 
     void ShowStatus();
     void ShowDevices();
+    void ShowUsbRules();
     void SelectDevice(int32_t number);
     void ShowLEDs();
     void SwitchLED(int32_t led, bool on);
@@ -165,6 +167,7 @@ int Terminal::Run() {
     session->Refresh();
     devicesChanged = false;
     ShowDevices();
+    ShowUsbRules();
     ShowNew();
 
     while (!quit && !(inputEnded && !waiting)) {
@@ -267,6 +270,7 @@ void Terminal::Execute(const std::string& line) {
             devicesChanged = false;
             ShowNew();
             ShowDevices();
+            ShowUsbRules();
             break;
         case CommandKind::kSelect: SelectDevice(command.number); break;
         case CommandKind::kDeselect:
@@ -295,6 +299,10 @@ void Terminal::ShowDevices() {
     const USBButtonDeviceDescriptor* selected = session->Selected();
     ShowLines(DeviceListLines(session->Devices(), session->OtherHIDDevices(), session->ListError(),
                               selected ? selected->hidInfo.devicePath : std::string()));
+}
+
+void Terminal::ShowUsbRules() {
+    ShowLines(UsbRulesLines(LinuxUsbRules(settings.paths, session->Devices())));
 }
 
 void Terminal::SelectDevice(int32_t number) {
@@ -384,6 +392,7 @@ void Terminal::WriteReport(const std::string& file) {
     content.devices = session->Devices();
     content.otherHIDDevices = session->OtherHIDDevices();
     content.listError = session->ListError();
+    content.usbRules = UsbRulesLines(LinuxUsbRules(settings.paths, session->Devices()));
     content.buttonMapFolders = settings.files.buttonMapFolders;
     content.buttonMap = InspectHardwareButtonMap();
     content.traceLog = settings.files.traceLog;

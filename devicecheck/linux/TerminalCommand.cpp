@@ -126,7 +126,8 @@ bool ParseTerminalCommand(const std::string& line, TerminalCommand& command, std
 
 std::string TerminalCommandHelp() {
     return "Commands:\n"
-           "  list             the supported devices (numbered) and the count of other HID devices\n"
+           "  list             the supported devices (numbered), the count of other HID devices, and\n"
+           "                   what the ICA Client's USB rules (usb.conf) would do to each device\n"
            "  select N         connect device N of the list; its button presses and releases appear\n"
            "                   as lines with the hardware code and the code the driver reports\n"
            "  deselect         disconnect the selected device\n"

@@ -53,6 +53,8 @@ std::string BuildTerminalReport(const TerminalReportContent& content) {
         Add(text, line);
     }
     Add(text, "");
+    for (const std::string& line : content.usbRules) Add(text, line);
+    if (!content.usbRules.empty()) Add(text, "");
     for (const std::string& line : LinuxButtonMapLines(content.buttonMap, content.buttonMapFolders)) Add(text, line);
     if (content.traceLog.empty()) {
         Add(text, "Trace log: no home folder, so the driver does not trace");

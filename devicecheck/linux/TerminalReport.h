@@ -1,5 +1,6 @@
 // The plain-text report of tovusb-devicecheck for a support ticket (LF line ends): the
-// registration with the ICA Client as tovusb-setup status states it, the devices, where the button
+// registration with the ICA Client as tovusb-setup status states it, the devices, what the ICA
+// Client's USB rules (usb.conf) would do to them, where the button
 // map was looked for, the trace log and the event lines.
 #pragma once
 
@@ -19,6 +20,7 @@ struct TerminalReportContent {
     std::list<USBButtonDeviceDescriptor> devices;
     int otherHIDDevices = 0;
     std::string listError;
+    std::vector<std::string> usbRules;  // UsbRulesLines
     std::vector<std::string> buttonMapFolders;  // where the driver looks, in order
     ButtonMapStatus buttonMap;
     std::string traceLog;  // "" without a home folder

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <string>
 
+#include "UsbDeviceFacts.h"
+
 namespace hidseam {
 
 using Handle = intptr_t;
@@ -127,6 +129,12 @@ bool UnregisterNotification(void* notification);
 
 // True when path has the form of this backend's device-interface paths; looks at the characters only and touches nothing.
 bool IsDeviceInterfacePathForm(const std::string& path);
+
+// The USB device that the HID interface at path sits on, for the device check's reading of the ICA
+// Client's USB rules. False, with facts unchanged, when the path is no HID interface this backend
+// knows or it does not sit on USB; otherwise true with what the platform shows (the rest unknown).
+// Any thread; it opens nothing for I/O (sysfs files, the device tree, or the simulated bus under its lock).
+bool DescribeUsbDevice(const std::string& path, UsbDeviceFacts& facts);
 
 #if !defined(_WIN32)
 // Natively only (on Windows ReadFile reads the handle): reads one input report from a read handle

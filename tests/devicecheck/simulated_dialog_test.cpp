@@ -15,7 +15,7 @@ namespace devicechecktest {
 namespace {
 
 constexpr int kDeviceList = 1031, kOtherHID = 1032, kButtonMap = 1033, kLEDList = 1034, kLEDOn = 1035, kLEDOff = 1036,
-              kAllLEDsOff = 1037, kTraceLog = 1038, kOpenLog = 1039, kCopyReport = 1041;
+              kAllLEDsOff = 1037, kTraceLog = 1038, kOpenLog = 1039, kCopyReport = 1041, kUsbRules = 1042;
 const char kCaption[] = "TovaroCitrixVCDeviceCheck (simulated devices)";
 
 // A SpeechMike III button report: byte 1 bit 0x80 marks it, bytes 8 and 9 carry the buttons.
@@ -239,6 +239,59 @@ TEST_F(SimulatedDialogTest, CopyReportPutsEverythingShownOnTheClipboard) {
     for (size_t i = 0; i < shown; ++i) {
         EXPECT_NE(std::string::npos, report.find(program->Events()[i])) << program->Events()[i];
     }
+}
+
+// The administrator's DeviceRules value, as Group Policy writes it (REG_SZ), for one test.
+class PolicyValue {
+public:
+    explicit PolicyValue(const std::string& rules) {
+        HKEY key = nullptr;
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+            return;
+        set = RegSetValueExA(key, "DeviceRules", 0, REG_SZ, reinterpret_cast<const BYTE*>(rules.c_str()),
+                             static_cast<DWORD>(rules.size() + 1)) == ERROR_SUCCESS;
+        RegCloseKey(key);
+    }
+    ~PolicyValue() {
+        HKEY key = nullptr;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_WRITE, &key) != ERROR_SUCCESS) return;
+        RegDeleteValueA(key, "DeviceRules");
+        RegCloseKey(key);
+    }
+    bool set = false;
+
+private:
+    static constexpr const char* kKey = "Software\\Policies\\Citrix\\ICA Client\\GenericUSB";
+};
+
+// A rule that lets the hand-set go to the session: the dialog names it for each of the hand-set's
+// three USB interfaces and gives the rule to add at the start of the value; the report carries it.
+TEST_F(SimulatedDialogTest, APolicyRuleThatWouldRedirectTheHandSetIsNamedWithTheDenyRuleToAdd) {
+    const PolicyValue policy("ALLOW: vid=0911 # dictation devices go to the session; DENY: class=03");
+    ASSERT_TRUE(policy.set);
+    auto program = Start();
+    ASSERT_TRUE(program->dialog);
+    ASSERT_GT(program->Command("plug SpeechMikeIII"), 0);
+    const std::string expected =
+        "USB redirection rules (Group Policy value HKLM\\Software\\Policies\\Citrix\\ICA "
+        "Client\\GenericUSB\\DeviceRules): 2 rules; where none matches, the ICA Client's defaults apply\r\n"
+        "Philips SpeechMike III (vendor 0x0911, product 0x0C1C, release 0x0300): the rules allow redirecting it as "
+        "a whole USB device, away from TovUSB\r\n"
+        "  interface 1 (class 03, subclass 00, protocol 00): allowed by rule 1 \"ALLOW: vid=0911\"\r\n"
+        "  interface 2 (class 03, subclass 00, protocol 01): allowed by rule 1 \"ALLOW: vid=0911\"\r\n"
+        "  interface 3 (class 03, subclass 00, protocol 02): allowed by rule 1 \"ALLOW: vid=0911\"\r\n"
+        "  to keep it for TovUSB, add at the start of the DeviceRules value: "
+        "DENY: vid=0911 pid=0c1c # TovUSB: Philips SpeechMike III;\r\n"
+        "The rules only say whether a device may be redirected: auto-connect (or the user connecting it from the "
+        "toolbar) and the server's own USB rules decide the rest";
+    EXPECT_EQ(expected, program->Text(kUsbRules));
+    if (OpenClipboard(nullptr)) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
+    program->Click(kCopyReport);
+    const std::string report = ClipboardText();
+    EXPECT_NE(std::string::npos, report.find("  2 other HID devices\r\n\r\n" + expected + "\r\n\r\n")) << report;
 }
 
 TEST_F(SimulatedDialogTest, TraceLogCheckBoxCreatesAndDeletesTheClientLog) {

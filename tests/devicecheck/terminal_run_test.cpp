@@ -260,6 +260,54 @@ TEST_F(TerminalRun, ArrivalsAreListedAndFailedCommandsFailTheRun) {
     rmdir(ica.c_str());
 }
 
+// An administrator's usb.conf rule lets the hand-set go before any line of ours: the check names
+// the rule for each of the hand-set's three interfaces and gives the line to add; with that line
+// added first (as tovusb-setup install does), list finds the hand-set kept local, and the report
+// carries the same verdict.
+TEST_F(TerminalRun, AUsbConfRuleThatWouldRedirectTheHandSetIsNamedWithTheDenyLineToAdd) {
+    const std::string ica = ScratchICARoot();
+    const std::string conf = ica + "/usb.conf";
+    std::ofstream(conf) << "# site rules\nALLOW: vid=0911 # dictation devices go to the session\nDENY: class=03\n";
+    TovSim_Plug("PlainMouse");
+    TovSim_Plug("SpeechMikeIII");
+    RunningTerminal t(ica);
+    const std::string allowed =
+        "USB redirection rules (" + conf + "): 2 rules; where none matches, the ICA Client's defaults apply\n"
+        "Philips SpeechMike III (vendor 0x0911, product 0x0C1C, release 0x0300): the rules allow redirecting it as "
+        "a whole USB device, away from TovUSB\n"
+        "  interface 1 (class 03, subclass 00, protocol 00): allowed by rule 1 \"ALLOW: vid=0911\"\n"
+        "  interface 2 (class 03, subclass 00, protocol 01): allowed by rule 1 \"ALLOW: vid=0911\"\n"
+        "  interface 3 (class 03, subclass 00, protocol 02): allowed by rule 1 \"ALLOW: vid=0911\"\n"
+        "  to keep it for TovUSB, add as the first rule of usb.conf (tovusb-setup install puts it there): "
+        "DENY: vid=0911 pid=0c1c # TovUSB: Philips SpeechMike III\n"
+        "The rules only say whether a device may be redirected: auto-connect (or the user connecting it from the "
+        "toolbar) and the server's own USB rules decide the rest\n";
+    ASSERT_TRUE(t.WaitFor(allowed)) << t.Output();
+
+    std::ofstream(conf) << "DENY: vid=0911 pid=0c1c # TovUSB: Philips SpeechMike III\n"
+                           "# site rules\nALLOW: vid=0911 # dictation devices go to the session\nDENY: class=03\n";
+    t.Send("list");
+    const std::string kept =
+        "USB redirection rules (" + conf + "): 3 rules; where none matches, the ICA Client's defaults apply\n"
+        "Philips SpeechMike III (vendor 0x0911, product 0x0C1C, release 0x0300): the rules keep it local (rule 1 "
+        "\"DENY: vid=0911 pid=0c1c\")\n"
+        "  interface 1 (class 03, subclass 00, protocol 00): denied by rule 1 \"DENY: vid=0911 pid=0c1c\"\n"
+        "  interface 2 (class 03, subclass 00, protocol 01): denied by rule 1 \"DENY: vid=0911 pid=0c1c\"\n"
+        "  interface 3 (class 03, subclass 00, protocol 02): denied by rule 1 \"DENY: vid=0911 pid=0c1c\"\n"
+        "The rules only say";
+    ASSERT_TRUE(t.WaitFor(kept)) << t.Output();
+    const std::string report = ica + "/report.txt";
+    t.Send("report " + report);
+    ASSERT_TRUE(t.WaitFor("Report written to " + report + "\n")) << t.Output();
+    EXPECT_EQ(0, t.Finish()) << t.Output();
+    std::stringstream written;
+    written << std::ifstream(report).rdbuf();
+    EXPECT_NE(std::string::npos, written.str().find(kept)) << written.str();
+    unlink(report.c_str());
+    unlink(conf.c_str());
+    rmdir(ica.c_str());
+}
+
 TEST_F(TerminalRun, CommandsThatSucceedEndWithZeroAtTheEndOfTheInput) {
     const std::string ica = ScratchICARoot();
     RunningTerminal t(ica);

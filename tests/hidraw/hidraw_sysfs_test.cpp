@@ -1,4 +1,4 @@
-// Enumeration and the USB release number against a fake sysfs tree below a root of its own.
+// Enumeration, the USB release number and the USB device's interfaces against a fake sysfs tree below a root of its own.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -107,6 +107,45 @@ TEST_F(FakeSysfs, ReleaseNumberIsZeroOffUsbOrWhenUnreadable) {
     // A class device without its device link.
     MakeFolder("/sys/class/hidraw/hidraw9");
     EXPECT_EQ(0, hidraw::UsbReleaseNumber(root + "/sys/class/hidraw/hidraw9"));
+}
+
+TEST_F(FakeSysfs, TheUsbDeviceOfANodeWithEveryInterfaceAndUnreadableValuesLeftUnknown) {
+    AddNode("hidraw0", kUsbHid);
+    Write(kUsbDevice + "/idVendor", "0911\n");
+    Write(kUsbDevice + "/idProduct", "0c1c\n");
+    Write(kUsbDevice + "/bcdDevice", "0300\n");
+    Write(kUsbDevice + "/bNumInterfaces", " 3\n");
+    const char* const classes[3][3] = {{"03", "00", "00"}, {"03", "01", "01"}, {"03", "zz", "02"}};
+    for (int i = 0; i < 3; ++i) {
+        const std::string at = kUsbDevice + "/1-2:1." + std::to_string(i);
+        MakeFolder(at);
+        Write(at + "/bInterfaceNumber", "0" + std::to_string(i) + "\n");
+        Write(at + "/bInterfaceClass", std::string(classes[i][0]) + "\n");
+        Write(at + "/bInterfaceSubClass", std::string(classes[i][1]) + "\n");
+        Write(at + "/bInterfaceProtocol", std::string(classes[i][2]) + "\n");
+    }
+    MakeFolder(kUsbDevice + "/power");  // not an interface
+    hidseam::UsbDeviceFacts facts;
+    ASSERT_TRUE(hidseam::DescribeUsbDevice("/dev/hidraw0", facts));
+    EXPECT_EQ(0x0911, facts.vendorID.value);
+    EXPECT_EQ(0x0C1C, facts.productID.value);
+    EXPECT_TRUE(facts.release.known);
+    EXPECT_EQ(0x0300, facts.release.value);
+    ASSERT_EQ(3u, facts.interfaces.size());
+    EXPECT_TRUE(facts.allInterfacesShown);
+    EXPECT_EQ(0x01, facts.interfaces[1].subClass.value);
+    EXPECT_EQ(0x01, facts.interfaces[1].protocol.value);
+    EXPECT_FALSE(facts.interfaces[2].subClass.known);  // "zz" is no value, and never 0
+    EXPECT_TRUE(facts.interfaces[2].protocol.known);
+
+    // A missing interface count, or one that does not match, leaves the set open.
+    Write(kUsbDevice + "/bNumInterfaces", " 4\n");
+    ASSERT_TRUE(hidseam::DescribeUsbDevice("/dev/hidraw0", facts));
+    EXPECT_FALSE(facts.allInterfacesShown);
+    // Off USB (uhid) there is no USB device; other paths are not looked at.
+    AddNode("hidraw1", "/sys/devices/virtual/misc/uhid/0003:0911:0C1C.0002");
+    EXPECT_FALSE(hidseam::DescribeUsbDevice("/dev/hidraw1", facts));
+    EXPECT_FALSE(hidseam::DescribeUsbDevice("/dev/../etc/passwd", facts));
 }
 
 TEST(HidrawPaths, OnlyHidrawNodesHaveThePathForm) {

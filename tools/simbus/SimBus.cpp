@@ -137,6 +137,9 @@ int Plug(const CatalogueModel* model, uint16_t vendorID, uint16_t productID, uin
             Interface& iface = AddInterface(bus, first, vendorID, productID, version, interfaces[i].usagePage,
                                             interfaces[i].usage, interfaces[i].inputLength,
                                             interfaces[i].outputLength, i, count);
+            iface.usbClass = interfaces[i].usbClass;
+            iface.usbSubClass = interfaces[i].usbSubClass;
+            iface.usbProtocol = interfaces[i].usbProtocol;
             if (!first) first = iface.id;
             names.push_back(iface.announcedName);
         }
@@ -185,8 +188,9 @@ int TovSim_PlugCustom(unsigned vendorID, unsigned productID, unsigned versionNum
     if (inputReportByteLength < 0 || inputReportByteLength > kMaxLength || outputReportByteLength < 0 ||
         outputReportByteLength > kMaxLength)
         return 0;
+    // A HID interface (class 03) whose subclass and protocol the simulation does not show.
     const CatalogueInterface iface = {static_cast<uint16_t>(usagePage), static_cast<uint16_t>(usage),
-                                      inputReportByteLength, outputReportByteLength};
+                                      inputReportByteLength, outputReportByteLength, 0x03, -1, -1};
     return Plug(nullptr, static_cast<uint16_t>(vendorID), static_cast<uint16_t>(productID),
                 static_cast<uint16_t>(versionNumber), &iface, 1);
 }

@@ -21,6 +21,7 @@ struct Interface {
     std::string channelName;    // Windows: the pipe that serves it
     uint16_t vendorID = 0, productID = 0, versionNumber = 0, usagePage = 0, usage = 0;
     int inputLength = 0, outputLength = 0;
+    int usbClass = -1, usbSubClass = -1, usbProtocol = -1;  // its USB interface; -1: not shown
     unsigned failNext = 0;  // TOVSIM_FAIL_* kinds refused once each
     std::vector<Bytes> delivered;
     std::vector<Bytes> outputs;

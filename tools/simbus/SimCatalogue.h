@@ -8,6 +8,9 @@ namespace simbus {
 struct CatalogueInterface {
     uint16_t usagePage, usage;
     int inputLength, outputLength;
+    // The USB interface the HID interface sits on: class, subclass, protocol; -1 where the
+    // platform would not show the value.
+    int usbClass, usbSubClass, usbProtocol;
 };
 
 struct CatalogueModel {

@@ -144,4 +144,26 @@ void DestroyDeviceInfoList(void* deviceSet) { delete static_cast<DeviceSet*>(dev
 // The bus names its interfaces as SetupAPI does, on every platform.
 bool IsDeviceInterfacePathForm(const std::string& path) { return hidpathform::IsWindowsHIDInterfacePathForm(path); }
 
+bool DescribeUsbDevice(const std::string& path, UsbDeviceFacts& facts) {
+    simbus::Bus& bus = simbus::TheBus();
+    std::lock_guard<std::mutex> lock(bus.mutex);
+    const simbus::Interface* iface = simbus::FindByPath(bus, path);
+    if (!iface) return false;
+    auto shown = [](int value) { return value < 0 ? KnownValue{} : Known(static_cast<uint16_t>(value)); };
+    UsbDeviceFacts found;
+    found.vendorID = Known(iface->vendorID);
+    found.productID = Known(iface->productID);
+    found.release = Known(iface->versionNumber);
+    // The interfaces of one physical device, in the order they were plugged (their ids).
+    for (const auto& entry : bus.interfaces) {
+        const simbus::Interface& other = entry.second;
+        if (other.deviceId != iface->deviceId) continue;
+        found.interfaces.push_back(
+            UsbInterfaceClass{shown(other.usbClass), shown(other.usbSubClass), shown(other.usbProtocol)});
+    }
+    found.allInterfacesShown = true;
+    facts = found;
+    return true;
+}
+
 }  // namespace hidseam

@@ -86,6 +86,12 @@ void GetHidGuid(Guid& guid) { guid = kHidGuid; }
 
 bool IsDeviceInterfacePathForm(const std::string& path) { return hidraw::IsHidrawNodePath(path); }
 
+bool DescribeUsbDevice(const std::string& path, UsbDeviceFacts& facts) {
+    if (!IsDeviceInterfacePathForm(path)) return false;
+    // "/dev/hidraw3" is the node of the class device /sys/class/hidraw/hidraw3.
+    return hidraw::DescribeUsbDevice(hidraw::SystemRoot() + "/sys/class/hidraw/" + path.substr(5), facts);
+}
+
 Handle OpenPath(const std::string& path, uint32_t access, uint32_t, uint32_t) {
     // Only hidraw nodes are opened, whatever path a caller (or the server) names.
     if (!IsDeviceInterfacePathForm(path)) {

@@ -52,8 +52,9 @@ std::string Parent(const std::string& path) {
     return slash == std::string::npos || slash == 0 ? std::string() : path.substr(0, slash);
 }
 
-// Four hexadecimal digits, optionally followed by white space (a bcdDevice file).
-bool ParseRelease(const std::string& text, uint16_t& release) {
+// Up to maxDigits hexadecimal digits, optionally followed by white space (a bcdDevice or
+// bInterfaceClass file).
+bool ParseHex(const std::string& text, size_t maxDigits, uint16_t& result) {
     uint32_t value = 0;
     size_t digits = 0;
     for (char c : text) {
@@ -69,12 +70,31 @@ bool ParseRelease(const std::string& text, uint16_t& release) {
         } else {
             return false;
         }
-        if (++digits > 4) return false;
+        if (++digits > maxDigits) return false;
         value = value * 16 + static_cast<uint32_t>(nibble);
     }
     if (digits == 0) return false;
-    release = static_cast<uint16_t>(value);
+    result = static_cast<uint16_t>(value);
     return true;
+}
+
+hidseam::KnownValue ReadHexFile(const std::string& path, size_t maxDigits) {
+    std::string text;
+    uint16_t value = 0;
+    if (!ReadSmallFile(path, text) || !ParseHex(text, maxDigits, value)) return hidseam::KnownValue{};
+    return hidseam::Known(value);
+}
+
+// The USB interface folder and the USB device folder above a hidraw class device folder.
+bool UsbFolders(const std::string& classFolder, std::string& usbInterface, std::string& usbDevice) {
+    // classFolder/device is the HID device; on USB its parent is the interface (which has
+    // bInterfaceNumber) and the interface's parent the USB device.
+    char resolved[PATH_MAX];
+    if (realpath((classFolder + "/device").c_str(), resolved) == nullptr) return false;
+    usbInterface = Parent(resolved);
+    if (usbInterface.empty() || !Exists(usbInterface + "/bInterfaceNumber")) return false;
+    usbDevice = Parent(usbInterface);
+    return !usbDevice.empty();
 }
 
 }  // namespace
@@ -109,17 +129,54 @@ std::vector<std::string> ListHidrawNodes() {
 }
 
 uint16_t UsbReleaseNumber(const std::string& classFolder) {
-    // classFolder/device is the HID device; on USB its parent is the interface (which has
-    // bInterfaceNumber) and the interface's parent the USB device (which has bcdDevice).
-    char resolved[PATH_MAX];
-    if (realpath((classFolder + "/device").c_str(), resolved) == nullptr) return 0;
-    const std::string usbInterface = Parent(resolved);
-    if (usbInterface.empty() || !Exists(usbInterface + "/bInterfaceNumber")) return 0;
-    const std::string usbDevice = Parent(usbInterface);
-    std::string text;
-    uint16_t release = 0;
-    if (usbDevice.empty() || !ReadSmallFile(usbDevice + "/bcdDevice", text) || !ParseRelease(text, release)) return 0;
-    return release;
+    std::string usbInterface, usbDevice;
+    if (!UsbFolders(classFolder, usbInterface, usbDevice)) return 0;
+    const hidseam::KnownValue release = ReadHexFile(usbDevice + "/bcdDevice", 4);
+    return release.known ? release.value : 0;
+}
+
+bool DescribeUsbDevice(const std::string& classFolder, hidseam::UsbDeviceFacts& facts) {
+    std::string usbInterface, usbDevice;
+    if (!UsbFolders(classFolder, usbInterface, usbDevice)) return false;
+    hidseam::UsbDeviceFacts found;
+    found.vendorID = ReadHexFile(usbDevice + "/idVendor", 4);
+    found.productID = ReadHexFile(usbDevice + "/idProduct", 4);
+    found.release = ReadHexFile(usbDevice + "/bcdDevice", 4);
+    // The interface folders are named after the device folder: "1-2" has "1-2:1.0", "1-2:1.1", ...
+    const std::string prefix = usbDevice.substr(usbDevice.rfind('/') + 1) + ":";
+    std::vector<std::string> names;
+    bool more = false;
+    if (DIR* folder = opendir(usbDevice.c_str())) {
+        while (dirent* entry = readdir(folder)) {
+            const std::string name = entry->d_name;
+            if (name.compare(0, prefix.size(), prefix) != 0 || !Exists(usbDevice + "/" + name + "/bInterfaceClass"))
+                continue;
+            if (names.size() == hidseam::kMaxUsbInterfaces) {
+                more = true;
+                break;
+            }
+            names.push_back(name);
+        }
+        closedir(folder);
+    }
+    std::sort(names.begin(), names.end());
+    for (const std::string& name : names) {
+        const std::string at = usbDevice + "/" + name + "/";
+        found.interfaces.push_back(hidseam::UsbInterfaceClass{
+            ReadHexFile(at + "bInterfaceClass", 2), ReadHexFile(at + "bInterfaceSubClass", 2),
+            ReadHexFile(at + "bInterfaceProtocol", 2)});
+    }
+    // bNumInterfaces is decimal, right-aligned in a field of blanks (" 3").
+    std::string count;
+    long expected = -1;
+    if (ReadSmallFile(usbDevice + "/bNumInterfaces", count)) {
+        char* end = nullptr;
+        expected = std::strtol(count.c_str(), &end, 10);
+        if (end == count.c_str()) expected = -1;
+    }
+    found.allInterfacesShown = !more && !names.empty() && expected == static_cast<long>(names.size());
+    facts = found;
+    return true;
 }
 
 std::string CharacterDeviceFolder(unsigned major, unsigned minor) {

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "UsbDeviceFacts.h"
+
 namespace hidraw {
 
 // The prefix of every /sys and /dev path the backend touches ("" on a real system). Set it before
@@ -26,6 +28,14 @@ std::vector<std::string> ListHidrawNodes();
 // /sys/class/hidraw/hidrawN or /sys/dev/char/M:N path), when its HID device sits on a USB
 // interface; 0 otherwise (uhid, Bluetooth, I2C) or when the file cannot be read.
 uint16_t UsbReleaseNumber(const std::string& classFolder);
+
+// What sysfs shows of the USB device under the hidraw class device folder classFolder: the
+// device's idVendor, idProduct and bcdDevice, and bInterfaceClass, bInterfaceSubClass and
+// bInterfaceProtocol of each of its interfaces (the folders "<device>:<config>.<interface>" beside
+// the HID device's interface, in name order). A file that cannot be read leaves its value unknown;
+// every interface is shown when their count matches the device's bNumInterfaces. False when the
+// HID device does not sit on a USB interface.
+bool DescribeUsbDevice(const std::string& classFolder, hidseam::UsbDeviceFacts& facts);
 
 // The sysfs folder of the character device with this device number (/sys/dev/char/M:N).
 std::string CharacterDeviceFolder(unsigned major, unsigned minor);
