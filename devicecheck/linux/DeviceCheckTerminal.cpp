@@ -21,6 +21,7 @@
 #include "HardwareButtonMap.h"
 #include "InstallationStatus.h"
 #include "LinuxUsbRules.h"
+#include "NodeAccess.h"
 #include "TerminalCommand.h"
 #include "TerminalReport.h"
 
@@ -298,7 +299,8 @@ void Terminal::ShowStatus() {
 void Terminal::ShowDevices() {
     const USBButtonDeviceDescriptor* selected = session->Selected();
     ShowLines(DeviceListLines(session->Devices(), session->OtherHIDDevices(), session->ListError(),
-                              selected ? selected->hidInfo.devicePath : std::string()));
+                              selected ? selected->hidInfo.devicePath : std::string(),
+                              NodesThisUserCannotOpen(session->Devices())));
 }
 
 void Terminal::ShowUsbRules() {
@@ -392,6 +394,7 @@ void Terminal::WriteReport(const std::string& file) {
     content.devices = session->Devices();
     content.otherHIDDevices = session->OtherHIDDevices();
     content.listError = session->ListError();
+    content.cannotOpen = NodesThisUserCannotOpen(content.devices);
     content.usbRules = UsbRulesLines(LinuxUsbRules(settings.paths, session->Devices()));
     content.buttonMapFolders = settings.files.buttonMapFolders;
     content.buttonMap = InspectHardwareButtonMap();

@@ -15,7 +15,8 @@ void Add(std::string& text, const std::string& line) {
 }  // namespace
 
 std::vector<std::string> DeviceListLines(const std::list<USBButtonDeviceDescriptor>& devices, int otherHIDDevices,
-                                         const std::string& listError, const std::string& selectedPath) {
+                                         const std::string& listError, const std::string& selectedPath,
+                                         const std::map<std::string, std::string>& cannotOpen) {
     std::vector<std::string> lines;
     lines.push_back(FormatString("Supported devices: %i", static_cast<int>(devices.size())));
     int number = 0;
@@ -24,6 +25,11 @@ std::vector<std::string> DeviceListLines(const std::list<USBButtonDeviceDescript
         const bool selected = !selectedPath.empty() && device.hidInfo.devicePath == selectedPath;
         lines.push_back(FormatString("  %i%s %s  %s", number, selected ? "*" : " ", DeviceLine(device).c_str(),
                                      device.hidInfo.devicePath.c_str()));
+        const auto refused = cannotOpen.find(device.hidInfo.devicePath);
+        if (refused != cannotOpen.end()) {
+            lines.push_back("     this user cannot open it (" + refused->second +
+                            "): the udev rule does not give this device to this user");
+        }
     }
     if (!listError.empty()) lines.push_back("  Listing failed: " + listError);
     lines.push_back("  " + OtherHIDDevicesText(otherHIDDevices));
@@ -49,7 +55,7 @@ std::string BuildTerminalReport(const TerminalReportContent& content) {
     for (const std::string& line : content.registration) Add(text, "  " + line);
     Add(text, "");
     for (const std::string& line : DeviceListLines(content.devices, content.otherHIDDevices, content.listError,
-                                                   content.selectedPath)) {
+                                                   content.selectedPath, content.cannotOpen)) {
         Add(text, line);
     }
     Add(text, "");

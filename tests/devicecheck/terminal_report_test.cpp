@@ -1,7 +1,16 @@
 // The report text of tovusb-devicecheck and its device list lines, from literal contents.
 #include <gtest/gtest.h>
 
+#include "NodeAccess.h"
 #include "TerminalReport.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 using namespace devicecheck;
 
@@ -30,10 +39,51 @@ TEST(TerminalReport, DeviceLinesAreNumberedFromOneAndMarkTheSelectedOne) {
                   "  2* Philips Footswitch (vendor 0x0911, product 0x091A, usage 3)  /dev/hidraw7",
                   "  1 other HID device",
               }),
-              DeviceListLines(kTwo, 1, "", "/dev/hidraw7"));
+              DeviceListLines(kTwo, 1, "", "/dev/hidraw7", {}));
     EXPECT_EQ((std::vector<std::string>{"Supported devices: 0", "  Listing failed: cannot read /sys/class/hidraw",
                                         "  No other HID devices"}),
-              DeviceListLines({}, 0, "cannot read /sys/class/hidraw", ""));
+              DeviceListLines({}, 0, "cannot read /sys/class/hidraw", "", {}));
+}
+
+TEST(TerminalReport, ANodeThisUserMayNotOpenIsNamedWithTheUdevRule) {
+    EXPECT_EQ((std::vector<std::string>{
+                  "Supported devices: 2",
+                  "  1  Philips SpeechMike III (vendor 0x0911, product 0x0C1C, usage 9)  /dev/hidraw3",
+                  "     this user cannot open it (Permission denied): the udev rule does not give this device to "
+                  "this user",
+                  "  2  Philips Footswitch (vendor 0x0911, product 0x091A, usage 3)  /dev/hidraw7",
+                  "  No other HID devices",
+              }),
+              DeviceListLines(kTwo, 0, "", "", {{"/dev/hidraw3", "Permission denied"}}));
+}
+
+// A node of mode 0600 that belongs to another user, as the kernel makes a hidraw node that no udev
+// rule gives away: the check names it, and a node that is no file (a simulated device) is not named.
+TEST(TerminalReport, NodesThisUserCannotOpenAreFoundAsTheSessionUserSeesThem) {
+    char folder[] = "/tmp/tovusb-node-access-XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(folder));
+    const std::string node = std::string(folder) + "/hidraw3";
+    const int fd = open(node.c_str(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
+    ASSERT_GE(fd, 0);
+    close(fd);
+    ASSERT_EQ(0, chmod(folder, 0755));
+    const std::list<USBButtonDeviceDescriptor> devices = {
+        Device("Philips SpeechMike III", 0x0911, 0x0C1C, 9, node),
+        Device("Philips Footswitch", 0x0911, 0x091A, 3, std::string(folder) + "/no-such-node"),
+    };
+    // As root every node opens, so the check runs as an unprivileged user in a child process.
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        if (geteuid() == 0 && (setgid(65534) != 0 || setuid(65534) != 0)) _exit(3);
+        const std::map<std::string, std::string> refused = NodesThisUserCannotOpen(devices);
+        _exit(refused.size() == 1 && refused.count(node) == 1 && refused.at(node) == std::strerror(EACCES) ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child status " << status;
+    unlink(node.c_str());
+    rmdir(folder);
 }
 
 TEST(TerminalReport, ButtonMapSaysWhereItWasLookedForOrWhatItHolds) {
