@@ -84,7 +84,8 @@ BOOL CTovaroCitrixVCClientSetupApp::InitInstance() {
 
     CInstallerLogFile logFile(command.logFile, command.action == SetupAction::kHeal);
     if (!logFile.IsOpen()) {
-        Tell("Cannot write the log file " + command.logFile + "\r\n", command.quiet, MB_ICONERROR);
+        Tell("Cannot write the log file " + command.logFile + "\r\n",
+             command.quiet || IsWindowlessAction(command.action), MB_ICONERROR);
         exitCode = kExitBadCommandLine;
         return FALSE;
     }
