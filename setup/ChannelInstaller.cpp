@@ -174,6 +174,20 @@ std::string CChannelInstaller::GetDriverTargetPath(ClientBitness client) const {
     return folder + kDriverFileName;
 }
 
+bool CChannelInstaller::IsRegistrationWhole(ClientBitness client) const {
+    if (client == ClientBitness::k64 && !Is64BitWindows()) return false;
+    std::string driverName;
+    if (!MachineValue(client, kChannelModuleKey, kDriverNameValue).ReadString(driverName) ||
+        driverName != kDriverFileName || !IsListEntryPresent(client))
+        return false;
+    const std::string target = GetDriverTargetPath(client);
+    try {
+        return !target.empty() && SameFileContent(GetDriverSourcePath(client), target);
+    } catch (int) {
+        return false;
+    }
+}
+
 bool CChannelInstaller::Is64BitClientPresent() const { return IsICAClientInstalled(ClientBitness::k64); }
 
 std::vector<CChannelInstaller::ClientBitness> CChannelInstaller::ClientsFound() const {
@@ -326,22 +340,52 @@ bool CChannelInstaller::OnInstall(CInstallerLogInterface& log) const {
     return true;
 }
 
-bool CChannelInstaller::InstallFor(ClientBitness client, CInstallerLogInterface& log, ClientChanges& changes) const {
+bool CChannelInstaller::OnHeal(CInstallerLogInterface& log) const {
+    const bool perClient = Is64BitClientPresent();
+    bool allWhole = true;
+    for (ClientBitness client : ClientsFound()) {
+        if (IsRegistrationWhole(client)) continue;
+        CClientLog clientLog(log, client, perClient);
+        clientLog.AddLogLine("Citrix virtual channel is not wholly registered; registering it");
+        if (!CheckBeforeInstall(client, clientLog)) {
+            allWhole = false;
+            continue;
+        }
+        ClientChanges changes;
+        changes.client = client;
+        changes.perClient = perClient;
+        if (!InstallFor(client, clientLog, changes, true)) {
+            PutBack(changes, log);
+            clientLog.AddLogLine("ERROR: Citrix client installation failed; what it had changed was put back");
+            clientLog.Refresh();
+            allWhole = false;
+            continue;
+        }
+        FinishInstall(changes, log);
+    }
+    return allWhole;
+}
+
+bool CChannelInstaller::InstallFor(ClientBitness client, CInstallerLogInterface& log, ClientChanges& changes,
+                                   bool keepWhatIsRight) const {
     const std::string source = GetDriverSourcePath(client);
 
     CRegistry module = MachineValue(client, kChannelModuleKey, kDriverNameValue);
     changes.moduleKeyExisted = MachineKeyExists(Traits(client).view, kChannelModuleKey);
     changes.moduleValueExisted = changes.moduleKeyExisted && module.ReadString(changes.moduleValueBefore);
-    if (!module.WriteString(kDriverFileName)) {
+    if (keepWhatIsRight && changes.moduleValueExisted && changes.moduleValueBefore == kDriverFileName) {
+        // Already right: nothing is written, so there is nothing to put back either.
+    } else if (!module.WriteString(kDriverFileName)) {
         // A failed write may still have created the key: the put-back deletes it again.
         changes.moduleWritten = true;
         log.AddLogLine(FormatLogText("ERROR: Could not write to value %s in registry key %s",
                                      module.GetValueName().c_str(), module.GetKeyPath().c_str()));
         return false;
+    } else {
+        changes.moduleWritten = true;
+        log.AddLogLine(FormatLogText("Successfully added %s to registry value %s", kDriverFileName,
+                                     module.GetKeyPath().c_str()));
     }
-    changes.moduleWritten = true;
-    log.AddLogLine(FormatLogText("Successfully added %s to registry value %s", kDriverFileName,
-                                 module.GetKeyPath().c_str()));
 
     CRegistry driverList = MachineValue(client, kVirtualDriverListKey, kVirtualDriverListValue);
     std::string list;
@@ -360,6 +404,7 @@ bool CChannelInstaller::InstallFor(ClientBitness client, CInstallerLogInterface&
     // The file there before is renamed aside rather than deleted: a loaded driver can only be
     // renamed, and a failure later on can move it back.
     changes.target = GetDriverTargetPath(client);
+    if (keepWhatIsRight && SameFileContent(source, changes.target)) return true;
     CDiskFile sourceFile(WindowsPath(source));
     if (CDiskFile(WindowsPath(changes.target)).Exists()) {
         changes.movedAside = MoveAside(changes.target);

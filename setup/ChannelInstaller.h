@@ -24,6 +24,16 @@
 // that a run after a partial removal finishes it; a loaded driver file is renamed aside and deleted
 // at the next restart.
 //
+// Heal registers the channel with each client found whose registration is not whole (see
+// IsRegistrationWhole), through the install's own steps and rules, one client at a time: a client
+// that fails is put back as it was and does not keep another one from being healed. Within such a
+// client it rewrites only what is not right (a module value that already names the driver and a
+// driver file identical to the program's stay untouched). A whole client is not touched and gets
+// no log line. Heal removes nothing: the leftovers of a client that is gone, or a channel entry
+// of a client whose folder is missing, stay for the administrator (a client reinstalled into the
+// same place then finds them, and a scheduled run at every start must never take away what an
+// administrator or another tool put there on purpose).
+//
 // The queries write nothing; the procedures write every step to the log. Everything runs on the
 // caller's thread (the dialog's only thread, or the command line's).
 #pragma once
@@ -72,6 +82,11 @@ public:
     // folder value does not end with one. "" when the client is not installed.
     std::string GetDriverTargetPath(ClientBitness client = ClientBitness::k32) const;
 
+    // True when the channel is wholly registered with the client: the module key's
+    // "DriverNameWin32" is "TovaroCitrixVC.dll", "TovUSB" is an entry of its list, and the driver
+    // file in its folder holds the same bytes as the one beside the program.
+    bool IsRegistrationWhole(ClientBitness client) const;
+
     // True on 64-bit Windows with the 64-bit client installed: the PC is then handled per client.
     bool Is64BitClientPresent() const;
     // The clients the procedures act on, in their order: those installed whose folder exists.
@@ -89,6 +104,8 @@ public:
     // also when no client is installed. A failed install has put back what it changed.
     bool OnInstall(CInstallerLogInterface& log) const;
     bool OnUninstall(CInstallerLogInterface& log) const;
+    // True when every client found is wholly registered afterwards (also when there is none).
+    bool OnHeal(CInstallerLogInterface& log) const;
 
     // What an install changed for one client, so that a later failure can put it back.
     struct ClientChanges;
@@ -97,7 +114,9 @@ private:
     bool CheckBeforeInstall(ClientBitness client, CInstallerLogInterface& log) const;
     bool CheckListType(ClientBitness client, CInstallerLogInterface& log) const;
     bool CheckSeparateFolders(const std::vector<ClientBitness>& clients, CInstallerLogInterface& log) const;
-    bool InstallFor(ClientBitness client, CInstallerLogInterface& log, ClientChanges& changes) const;
+    // `keepWhatIsRight`: leave a module value and a driver file that are already right as they are.
+    bool InstallFor(ClientBitness client, CInstallerLogInterface& log, ClientChanges& changes,
+                    bool keepWhatIsRight = false) const;
     void FinishInstall(const ClientChanges& changes, CInstallerLogInterface& log) const;
     void PutBack(const ClientChanges& changes, CInstallerLogInterface& log) const;
     bool UninstallFor(ClientBitness client, CInstallerLogInterface& log) const;

@@ -15,6 +15,9 @@ bool FolderExists(const std::string& path);
 // spelling, 8.3 names or letter case), or, for folders that cannot be opened, the same full path.
 bool IsSameFolder(const std::string& a, const std::string& b);
 
+// True when both files exist and hold the same bytes (read in pieces, whatever their size).
+bool SameFileContent(const std::string& a, const std::string& b);
+
 // Renames `path` to the first free "<path>.old-<n>" (n from 1) in the same folder and returns the
 // new name; "" when the file cannot be renamed (nothing changed then).
 std::string MoveAside(const std::string& path);

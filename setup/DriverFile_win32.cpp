@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <vector>
 
 #include "InstallerNames.h"
@@ -34,7 +35,37 @@ bool FolderIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
     return ok != FALSE;
 }
 
+HANDLE OpenForReading(const std::string& path) {
+    // A driver loaded by a running ICA Client can still be read.
+    return CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+bool SameOpenFiles(HANDLE a, HANDLE b) {
+    LARGE_INTEGER sizeA, sizeB;
+    if (!GetFileSizeEx(a, &sizeA) || !GetFileSizeEx(b, &sizeB) || sizeA.QuadPart != sizeB.QuadPart) return false;
+    std::vector<char> bufferA(65536), bufferB(65536);
+    for (;;) {
+        DWORD readA = 0, readB = 0;
+        if (!::ReadFile(a, bufferA.data(), static_cast<DWORD>(bufferA.size()), &readA, nullptr) ||
+            !::ReadFile(b, bufferB.data(), readA, &readB, nullptr) || readA != readB)
+            return false;
+        if (readA == 0) return true;
+        if (memcmp(bufferA.data(), bufferB.data(), readA) != 0) return false;
+    }
+}
+
 }  // namespace
+
+bool SameFileContent(const std::string& a, const std::string& b) {
+    HANDLE fileA = OpenForReading(a);
+    if (fileA == INVALID_HANDLE_VALUE) return false;
+    HANDLE fileB = OpenForReading(b);
+    const bool same = fileB != INVALID_HANDLE_VALUE && SameOpenFiles(fileA, fileB);
+    if (fileB != INVALID_HANDLE_VALUE) CloseHandle(fileB);
+    CloseHandle(fileA);
+    return same;
+}
 
 bool FolderExists(const std::string& path) {
     if (path.empty()) return false;

@@ -11,10 +11,12 @@
 
 class CInstallerLogFile : public CInstallerLogInterface {
 public:
-    // An empty path: lines are numbered and dropped.
-    explicit CInstallerLogFile(const std::string& path);
+    // An empty path: lines are numbered and dropped. With `openAtFirstLine` the file is opened (and
+    // created) only when the first line is written, so that a run with nothing to say leaves no
+    // trace; a file that cannot be opened then loses its lines.
+    explicit CInstallerLogFile(const std::string& path, bool openAtFirstLine = false);
     // False when a file was asked for and cannot be opened for appending.
-    bool IsOpen() const { return path.empty() || file.is_open(); }
+    bool IsOpen() const { return path.empty() || openAtFirstLine || file.is_open(); }
 
     // Numbers the line the way the dialog does and appends it.
     void AddLogLine(const std::string& text) override;
@@ -24,13 +26,16 @@ public:
 
 private:
     std::string path;
+    bool openAtFirstLine = false;
     std::ofstream file;
     int lineCounter = 0;
 };
 
 class CChannelInstaller;
 
-// Runs the install or uninstall of `action` and returns the program's exit code: kExitNoICAClient
-// when no client is installed (the procedure still logs why), else kExitSucceeded when every step
-// succeeded and kExitStepFailed otherwise.
+// Runs the install, uninstall or heal of `action` and returns the program's exit code. Install and
+// uninstall: kExitNoICAClient when no client is installed (the procedure still logs why), else
+// kExitSucceeded when every step succeeded and kExitStepFailed otherwise. Heal: kExitSucceeded when
+// every client found is wholly registered afterwards (also when there is none), else
+// kExitStepFailed.
 int RunSetupAction(const CChannelInstaller& installer, SetupAction action, CInstallerLogInterface& log);

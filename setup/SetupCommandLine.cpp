@@ -10,7 +10,22 @@ std::string OptionName(const std::string& arg) {
     return LowerCaseACP(arg.substr(1));
 }
 
+// The action an option names; kBadCommandLine when it names none.
+SetupAction ActionOption(const std::string& name) {
+    if (name == "install") return SetupAction::kInstall;
+    if (name == "uninstall") return SetupAction::kUninstall;
+    if (name == "heal") return SetupAction::kHeal;
+    if (name == "registertask") return SetupAction::kRegisterTask;
+    if (name == "unregistertask") return SetupAction::kUnregisterTask;
+    return SetupAction::kBadCommandLine;
+}
+
 }  // namespace
+
+bool IsWindowlessAction(SetupAction action) {
+    return action == SetupAction::kHeal || action == SetupAction::kRegisterTask ||
+           action == SetupAction::kUnregisterTask;
+}
 
 bool IsPlainLocalPath(const std::string& path) {
     // "X:\" or "X:/" and at least one character after it.
@@ -41,9 +56,10 @@ SetupCommand ParseSetupCommandLine(const std::vector<std::string>& args) {
             for (const std::string& arg : args) command.quiet = command.quiet || OptionName(arg) == "quiet";
             return command;
         }
-        if ((name == "install" || name == "uninstall") && !sawAction) {
+        const SetupAction action = ActionOption(name);
+        if (action != SetupAction::kBadCommandLine && !sawAction) {
             sawAction = true;
-            command.action = name == "install" ? SetupAction::kInstall : SetupAction::kUninstall;
+            command.action = action;
         } else if (name == "quiet" && !sawQuiet) {
             sawQuiet = true;
             command.quiet = true;
@@ -66,15 +82,25 @@ SetupCommand ParseSetupCommandLine(const std::vector<std::string>& args) {
 }
 
 const char* SetupUsageText() {
-    return "Usage: TovaroCitrixVCClientSetup [/install | /uninstall] [/quiet] [/log FILE]\r\n"
+    return "Usage: TovaroCitrixVCClientSetup [/install | /uninstall | /heal | /registertask |\r\n"
+           "                                  /unregistertask] [/quiet] [/log FILE]\r\n"
            "  /install    registers the TovUSB channel with every Citrix client found\r\n"
            "  /uninstall  removes it from every Citrix client found\r\n"
-           "  /quiet      shows no window (with /install or /uninstall)\r\n"
+           "  /heal       registers it with every Citrix client found whose registration is\r\n"
+           "              missing or incomplete, leaves the others untouched, removes nothing;\r\n"
+           "              logs only what it changed; never opens a window\r\n"
+           "  /registertask    writes TovUSB-HealTask.xml beside this program and registers it\r\n"
+           "              as the scheduled task \"TovUSB Heal\" (runs /heal as the local system\r\n"
+           "              account at start-up, at logon and after every Windows Installer\r\n"
+           "              installation); the package does this at install\r\n"
+           "  /unregistertask  removes that task and the file\r\n"
+           "  /quiet      shows no window (with an action)\r\n"
            "  /log FILE   appends the numbered log lines to FILE, a full local path\r\n"
            "              such as C:\\Windows\\Temp\\TovUSB-Setup.log (no quotes, no \\\\server)\r\n"
            "  /?          shows this text\r\n"
            "Options may start with / or - and are not case-sensitive. Without options the setup\r\n"
            "dialog opens.\r\n"
            "Exit codes: 0 every step succeeded, 1 a step failed (the log says which),\r\n"
-           "2 bad command line (nothing done), 3 no Citrix client found.\r\n";
+           "2 bad command line (nothing done), 3 no Citrix client found (/install, /uninstall;\r\n"
+           "for /heal no client means nothing to do: 0).\r\n";
 }

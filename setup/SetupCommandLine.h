@@ -1,7 +1,12 @@
 // The setup program's command line, for unattended installs:
 //   /install | /uninstall   run that procedure for every ICA Client found
-//   /quiet                  no window at all (needs /install or /uninstall)
-//   /log FILE               append the numbered log lines to FILE (needs /install or /uninstall);
+//   /heal                   register the channel with every ICA Client found whose registration is
+//                           not whole; never opens a window (the scheduled task runs it)
+//   /registertask           write the heal task's definition beside the program and register it
+//                           with the Task Scheduler (the package's registration step)
+//   /unregistertask         remove that task and its definition (the package's removal)
+//   /quiet                  no window at all (needs one of the actions above)
+//   /log FILE               append the numbered log lines to FILE (needs one of the actions);
 //                           FILE must be a plain absolute local path (see IsPlainLocalPath)
 //   /?                      show the usage
 // Options are matched in any letter case and may start with "-" instead of "/". Without arguments
@@ -11,7 +16,19 @@
 #include <string>
 #include <vector>
 
-enum class SetupAction { kDialog, kInstall, kUninstall, kUsage, kBadCommandLine };
+enum class SetupAction {
+    kDialog,
+    kInstall,
+    kUninstall,
+    kHeal,
+    kRegisterTask,
+    kUnregisterTask,
+    kUsage,
+    kBadCommandLine
+};
+
+// True for the actions that never open a window, with or without /quiet.
+bool IsWindowlessAction(SetupAction action);
 
 struct SetupCommand {
     SetupAction action = SetupAction::kDialog;

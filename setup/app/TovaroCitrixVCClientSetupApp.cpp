@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "ChannelInstaller.h"
+#include "HealTask.h"
 #include "LogFile.h"
 #include "SetupCommandLine.h"
 #include "TovaroCitrixVCClientSetupDlg.h"
@@ -43,6 +44,28 @@ bool IsOnNetworkDrive(const std::string& path) {
     return ::GetDriveTypeA(root.c_str()) == DRIVE_REMOTE;
 }
 
+// The full path of this program, as the scheduled task must name it.
+std::string ProgramPath() {
+    char path[MAX_PATH] = {};
+    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return length == 0 || length >= MAX_PATH ? std::string() : std::string(path, length);
+}
+
+// The actions made for the package and the scheduled task: they never open a window. Heal starts
+// its log only when it changes something.
+int RunWindowlessAction(const SetupCommand& command, CInstallerLogFile& logFile) {
+    if (command.action == SetupAction::kHeal) return RunSetupAction(CChannelInstaller(), command.action, logFile);
+    const std::string program = ProgramPath();
+    if (program.empty()) {
+        logFile.AddLogLine("ERROR: Could not determine the setup program's path");
+        return kExitStepFailed;
+    }
+    const bool done = command.action == SetupAction::kRegisterTask
+                          ? installer::RegisterHealTask(program, command.logFile, logFile)
+                          : installer::UnregisterHealTask(program, logFile);
+    return done ? kExitSucceeded : kExitStepFailed;
+}
+
 }  // namespace
 
 BOOL CTovaroCitrixVCClientSetupApp::InitInstance() {
@@ -59,13 +82,18 @@ BOOL CTovaroCitrixVCClientSetupApp::InitInstance() {
         return FALSE;
     }
 
-    CInstallerLogFile logFile(command.logFile);
+    CInstallerLogFile logFile(command.logFile, command.action == SetupAction::kHeal);
     if (!logFile.IsOpen()) {
-        Tell("Cannot write the log file " + command.logFile + "\r\n", command.quiet, MB_ICONERROR);
+        Tell("Cannot write the log file " + command.logFile + "\r\n",
+             command.quiet || IsWindowlessAction(command.action), MB_ICONERROR);
         exitCode = kExitBadCommandLine;
         return FALSE;
     }
 
+    if (IsWindowlessAction(command.action)) {
+        exitCode = RunWindowlessAction(command, logFile);
+        return FALSE;
+    }
     if (command.quiet) {
         // The same lines the dialog would show: its start-up report, a blank line, the procedure.
         CChannelInstaller installer;

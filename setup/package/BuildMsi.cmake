@@ -52,15 +52,6 @@ run(${WIXL} -a x86 -D Version=${VERSION} -D ProductCode=${PRODUCT_CODE}
 
 set(setup_command "/uninstall /quiet /log \"[SETUPLOG]\"")
 
-# No ICA Client in either registry view: fail before anything is installed, with a progress line
-# in the installer's log that names the cause (the error text itself is shown only with a user
-# interface). Does not apply to removing the package.
-set(no_client_text "TovUSB cannot be installed: no Citrix ICA Client was found on this PC.")
-set(no_client_progress
-    "No Citrix ICA Client found: InstallFolder of HKLM\\SOFTWARE\\Citrix\\Install\\ICA Client is missing in the 32-bit and the 64-bit registry view")
-msi_query("INSERT INTO `CustomAction` (`Action`, `Type`, `Target`) VALUES ('NoICAClient', 19, '${no_client_text}')")
-msi_query("INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('NoICAClient', 'NOT Installed AND NOT ICACLIENT32FOLDER AND NOT ICACLIENT64FOLDER', 110)")
-
 # When the installation fails after the setup program registered the channel, the rollback runs the
 # silent uninstall: type 18 (program from an installed file) + 256 + 1024 (rollback only) + 2048
 # (no impersonation) + 64 (outcome ignored). Scheduled just before the install it undoes, and only
@@ -71,8 +62,15 @@ msi_query("INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequenc
 
 # Progress texts: msiexec writes them into its log beside each action's name.
 set(idt "${work}/${name}.ActionText.idt")
+# A PC without an ICA Client installs the package and registers nothing yet: the progress text
+# says so in the installer's log.
+set(no_client_progress
+    "No Citrix ICA Client found (InstallFolder of HKLM\\SOFTWARE\\Citrix\\Install\\ICA Client is missing in the 32-bit and the 64-bit registry view): nothing is registered now; the scheduled task TovUSB Heal registers the channel once a client is installed")
 file(WRITE "${idt}" "Action\tDescription\tTemplate\ns72\tL0\tL0\nActionText\tAction\n"
-     "NoICAClient\t${no_client_progress}\t\n"
+     "NoICAClientYet\t${no_client_progress}\t\n"
+     "RegisterHealTask\tRegistering the scheduled task TovUSB Heal: TovaroCitrixVCClientSetup.exe /registertask\t\n"
+     "UnregisterHealTask\tRemoving the scheduled task TovUSB Heal: TovaroCitrixVCClientSetup.exe /unregistertask\t\n"
+     "KeepHealTaskAway\tTOVUSB_SELFHEAL=0: removing the scheduled task TovUSB Heal: TovaroCitrixVCClientSetup.exe /unregistertask\t\n"
      "RegisterChannel\tRegistering the TovUSB channel with the ICA Client: TovaroCitrixVCClientSetup.exe /install\t\n"
      "UnregisterChannel\tRemoving the TovUSB channel from the ICA Client: TovaroCitrixVCClientSetup.exe /uninstall\t\n"
      "RollbackChannel\tUndoing the TovUSB channel registration: TovaroCitrixVCClientSetup.exe /uninstall\t\n")

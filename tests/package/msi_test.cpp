@@ -2,12 +2,20 @@
 // against fake ICA Clients in the 32-bit and the 64-bit registry view of the Wine prefix, and
 // checks what lands where: the package's files, each client's driver file and registry entries,
 // the entry in Programs and Features, and that a removal or a failed installation leaves nothing.
+// The heal task is checked through the Task Scheduler's interface (registered, removed, one only)
+// and through the definition the package leaves beside the setup program: Wine keeps neither the
+// triggers nor the action of a task it accepts, so the tests read both from that file and run the
+// action as it stands there, as the Task Scheduler would.
 #include <windows.h>
+
+#include <initguid.h>
+#include <taskschd.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -68,6 +76,134 @@ size_t CountEntries(const std::string& list, const std::string& name) {
     return count;
 }
 
+constexpr const char* kHealTaskDefinition = "TovUSB-HealTask.xml";
+
+// The sandbox's file reader, for the helpers outside the fixture.
+struct SandboxFiles : SetupSandbox {
+    using SetupSandbox::ReadFile;
+};
+
+// Whether the Task Scheduler has the task "TovUSB Heal" registered, asked through its interface;
+// false (and a failure) when it cannot be asked.
+bool HealTaskRegistered() {
+    const HRESULT init = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    ITaskService* service = nullptr;
+    ITaskFolder* folder = nullptr;
+    IRegisteredTask* task = nullptr;
+    VARIANT none;
+    VariantInit(&none);
+    BSTR rootName = SysAllocString(L"\\");
+    BSTR taskName = SysAllocString(L"TovUSB Heal");
+    HRESULT result = CoCreateInstance(CLSID_TaskScheduler, nullptr, CLSCTX_INPROC_SERVER, IID_ITaskService,
+                                      reinterpret_cast<void**>(&service));
+    if (SUCCEEDED(result)) result = service->Connect(none, none, none, none);
+    if (SUCCEEDED(result)) result = service->GetFolder(rootName, &folder);
+    if (FAILED(result)) ADD_FAILURE() << "the Task Scheduler cannot be asked: HRESULT 0x" << std::hex << result;
+    const bool registered = SUCCEEDED(result) && SUCCEEDED(folder->GetTask(taskName, &task));
+    SysFreeString(taskName);
+    SysFreeString(rootName);
+    for (IUnknown* object : std::vector<IUnknown*>{task, folder, service})
+        if (object) object->Release();
+    if (SUCCEEDED(init)) CoUninitialize();
+    return registered;
+}
+
+// The number of TovUSB tasks: the Task Scheduler keeps one file per task in the system folder's
+// "Tasks" folder (Wine's interface cannot list them). Agrees with HealTaskRegistered.
+int TovUSBTaskCount() {
+    char windows[MAX_PATH] = {};
+    GetWindowsDirectoryA(windows, MAX_PATH);
+    // Not the 32-bit programs' redirected system folder: the store of the one Task Scheduler.
+    const std::string store = std::string(windows) + (sizeof(void*) == 4 ? "\\Sysnative\\Tasks\\" : "\\System32\\Tasks\\");
+    int count = 0;
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((store + "TovUSB*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do ++count;
+        while (FindNextFileA(find, &data));
+        FindClose(find);
+    }
+    EXPECT_EQ(count > 0, HealTaskRegistered()) << store;
+    return count;
+}
+
+// A UTF-16 file (little-endian, with its byte order mark) as text of the code page; "" when the
+// file is missing or has no such mark.
+std::string ReadUtf16File(const std::string& path) {
+    std::string raw;
+    if (!SandboxFiles::ReadFile(path, raw) || raw.size() < 2 || raw.compare(0, 2, "\xFF\xFE") != 0) return "";
+    std::wstring wide((raw.size() - 2) / 2, L'\0');
+    memcpy(&wide[0], raw.data() + 2, wide.size() * 2);
+    const int length = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0,
+                                           nullptr, nullptr);
+    std::string text(static_cast<size_t>(length), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()), &text[0], length, nullptr, nullptr);
+    return text;
+}
+
+// The text of the first <name> element, its entities resolved.
+std::string Element(const std::string& xml, const std::string& name) {
+    const size_t start = xml.find("<" + name + ">");
+    const size_t end = xml.find("</" + name + ">");
+    if (start == std::string::npos || end == std::string::npos || end < start) return "";
+    std::string text = xml.substr(start + name.size() + 2, end - start - name.size() - 2);
+    for (const auto& entity : std::vector<std::pair<std::string, std::string>>{
+             {"&quot;", "\""}, {"&lt;", "<"}, {"&gt;", ">"}, {"&amp;", "&"}}) {
+        for (size_t at = text.find(entity.first); at != std::string::npos; at = text.find(entity.first, at + 1))
+            text.replace(at, entity.first.size(), entity.second);
+    }
+    return text;
+}
+
+// Everything the tests can see of a PC's state: the values of the ICA Clients' and TovUSB's keys
+// in both registry views and the files below the given folders, each with its bytes.
+using Snapshot = std::map<std::string, std::string>;
+
+void AddKey(Snapshot& snapshot, REGSAM view, const std::string& key) {
+    HKEY handle;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS) return;
+    const std::string prefix = (view == KEY_WOW64_64KEY ? "64|" : "32|") + key + "\\";
+    snapshot[prefix] = "key";
+    std::vector<char> name(16384);
+    std::vector<BYTE> data(65536);
+    for (DWORD i = 0;; ++i) {
+        DWORD nameLength = static_cast<DWORD>(name.size()), dataLength = static_cast<DWORD>(data.size()), type = 0;
+        if (RegEnumValueA(handle, i, name.data(), &nameLength, nullptr, &type, data.data(), &dataLength) !=
+            ERROR_SUCCESS)
+            break;
+        snapshot[prefix + std::string(name.data(), nameLength)] =
+            std::to_string(type) + ":" + std::string(reinterpret_cast<const char*>(data.data()), dataLength);
+    }
+    std::vector<std::string> subkeys;
+    for (DWORD i = 0;; ++i) {
+        DWORD nameLength = static_cast<DWORD>(name.size());
+        if (RegEnumKeyExA(handle, i, name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        subkeys.emplace_back(name.data(), nameLength);
+    }
+    RegCloseKey(handle);
+    for (const std::string& subkey : subkeys) AddKey(snapshot, view, key + "\\" + subkey);
+}
+
+void AddFiles(Snapshot& snapshot, const std::string& folder) {
+    snapshot[folder] = "folder";
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((folder + "*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::string name = data.cFileName;
+        if (name == "." || name == "..") continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            AddFiles(snapshot, folder + name + "\\");
+        } else {
+            std::string content;
+            SandboxFiles::ReadFile(folder + name, content);
+            snapshot[folder + name] = content;
+        }
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+}
+
 class MsiPackageTest : public SetupSandbox {
 protected:
     void SetUp() override {
@@ -77,6 +213,9 @@ protected:
             << "the tests need a 64-bit prefix";
         installFolder = std::string(folder) + "\\TovUSB\\";
         setupLog = root + "setup.log";
+        healTaskDefinition = installFolder + kHealTaskDefinition;
+        // Wine starts its Task Scheduler service only on request ("already started" is fine too).
+        Run("net.exe start schedule", nullptr);
         RemoveLeftovers();
         ASSERT_TRUE(TovUSBProducts().empty()) << "a TovUSB product is installed before the test";
     }
@@ -87,13 +226,15 @@ protected:
     }
 
     // Runs msiexec with the arguments, waits and returns its exit code.
-    DWORD Msiexec(const std::string& arguments) {
-        std::string commandLine = "msiexec.exe " + arguments;
+    DWORD Msiexec(const std::string& arguments) { return Run("msiexec.exe " + arguments, nullptr); }
+    // Runs the command line without a window in `folder` (null: the test's own), waits and returns
+    // its exit code.
+    DWORD Run(std::string commandLine, const char* folder) {
         STARTUPINFOA startup = {};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION process = {};
-        if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                            &process)) {
+        if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, folder,
+                            &startup, &process)) {
             ADD_FAILURE() << "cannot start " << commandLine << ", error " << GetLastError();
             return 0xFFFFFFFF;
         }
@@ -108,8 +249,35 @@ protected:
         CloseHandle(process.hProcess);
         return exitCode;
     }
-    DWORD Install(const std::string& package, const std::string& log) {
-        return Msiexec("/i \"" + HostPath(package) + "\" /qn /l*v \"" + log + "\" SETUPLOG=\"" + setupLog + "\"");
+    DWORD Install(const std::string& package, const std::string& log, const std::string& properties = "") {
+        return Msiexec("/i \"" + HostPath(package) + "\" /qn /l*v \"" + log + "\" SETUPLOG=\"" + setupLog + "\"" +
+                       properties);
+    }
+    DWORD Repair(const std::string& package, const std::string& log, const std::string& properties = "") {
+        return Msiexec("/i \"" + HostPath(package) + "\" REINSTALL=ALL REINSTALLMODE=omus /qn /l*v \"" + log + "\"" +
+                       properties);
+    }
+
+    // Runs the action of the heal task's definition beside the installed setup program as the
+    // Task Scheduler would: the command with its arguments, in its working folder, no window.
+    DWORD RunHealTaskAction() {
+        const std::string definition = ReadUtf16File(healTaskDefinition);
+        const std::string command = Element(definition, "Command");
+        const std::string folder = Element(definition, "WorkingDirectory");
+        if (command.empty()) {
+            ADD_FAILURE() << "no action in " << healTaskDefinition << ": " << definition;
+            return 0xFFFFFFFF;
+        }
+        return Run("\"" + command + "\" " + Element(definition, "Arguments"), folder.empty() ? nullptr : folder.c_str());
+    }
+
+    Snapshot TakeSnapshot() const {
+        Snapshot snapshot;
+        for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) AddKey(snapshot, view, "SOFTWARE\\Citrix");
+        AddKey(snapshot, KEY_WOW64_32KEY, "SOFTWARE\\Tovaro");
+        AddFiles(snapshot, root);
+        AddFiles(snapshot, installFolder);
+        return snapshot;
     }
     DWORD Remove(const std::string& package, const std::string& log) {
         return Msiexec("/x \"" + HostPath(package) + "\" /qn /l*v \"" + log + "\" SETUPLOG=\"" + setupLog + "\"");
@@ -118,6 +286,7 @@ protected:
     void RemoveLeftovers() {
         for (const char* package : {TOV_MSI_NEWER_PATH, TOV_MSI_PATH})
             if (!TovUSBProducts().empty()) Msiexec("/x \"" + HostPath(package) + "\" /qn");
+        if (TovUSBTaskCount() != 0) Run("schtasks.exe /delete /tn \"TovUSB Heal\" /f", nullptr);
     }
 
     // What one client has after an install: the driver of its machine type, the module value and
@@ -167,7 +336,7 @@ protected:
         return raw;
     }
 
-    std::string installFolder, setupLog;
+    std::string installFolder, setupLog, healTaskDefinition;
 };
 
 // The shipped package (32-bit build) carries the 32-bit setup program and the 32-bit driver; the
@@ -245,15 +414,138 @@ TEST_F(MsiPackageTest, NewerVersionReplacesTheOlderInPlace) {
     ExpectPackageFilesGone();
 }
 
-TEST_F(MsiPackageTest, WithoutAnICAClientFailsNamingTheCauseAndInstallsNothing) {
-    const DWORD exitCode = Install(TOV_MSI_PATH, root + "install.log");
+TEST_F(MsiPackageTest, InstalledBeforeAnyICAClientRegistersNothingAndTheTaskRegistersTheClientThatComes) {
+    ASSERT_EQ(0u, Install(TOV_MSI_PATH, root + "install.log")) << ReadLog(root + "install.log");
 
-    EXPECT_NE(0u, exitCode);
-    EXPECT_NE(static_cast<DWORD>(ERROR_SUCCESS_REBOOT_REQUIRED), exitCode);
     EXPECT_NE(std::string::npos, ReadLog(root + "install.log").find("No Citrix ICA Client found"))
         << ReadLog(root + "install.log");
+    EXPECT_EQ(std::string::npos, ReadLog(setupLog).find("Citrix client installation")) << ReadLog(setupLog);
+    ExpectNotRegistered(KEY_WOW64_32KEY, clientFolder);
+    ExpectNotRegistered(KEY_WOW64_64KEY, clientFolder64);
+    EXPECT_EQ(1, TovUSBTaskCount());
+
+    // The 64-bit client arrives (every package carries its driver); the task's action registers it.
+    InstallICAClient64("Alpha");
+    EXPECT_EQ(0u, RunHealTaskAction()) << ReadLog(setupLog);
+    ExpectRegistered(KEY_WOW64_64KEY, clientFolder64, kMachineX64, "Alpha, TovUSB");
+
+    ASSERT_EQ(0u, Remove(TOV_MSI_PATH, root + "remove.log")) << ReadLog(root + "remove.log");
+    ExpectNotRegistered(KEY_WOW64_64KEY, clientFolder64);
+    EXPECT_EQ(0, TovUSBTaskCount());
     ExpectPackageFilesGone();
-    EXPECT_FALSE(FileExists(setupLog)) << "the setup program ran";
+}
+
+TEST_F(MsiPackageTest, ThePackagesTaskHealsTheReplacementOfThe32BitClientByThe64BitOne) {
+    // The shipped package is installed with the 32-bit client present. The win64 test copy carries
+    // no 32-bit driver (and its host may run no 32-bit code): it is installed first, and the 32-bit
+    // client's registration is prepared by registry and folder only, as the shipped package leaves it.
+    if (TOV_MSI_SHIPPED) {
+        InstallICAClient("Alpha");
+        ASSERT_EQ(0u, Install(TOV_MSI_PATH, root + "install.log")) << ReadLog(root + "install.log");
+    } else {
+        ASSERT_EQ(0u, Install(TOV_MSI_PATH, root + "install.log")) << ReadLog(root + "install.log");
+        InstallICAClient("Alpha, TovUSB");
+        WriteModuleValue("TovaroCitrixVC.dll");
+        WriteFile(driverTarget(), DllImage(kMachineI386, "32-bit driver"));
+    }
+    ExpectRegistered(KEY_WOW64_32KEY, clientFolder, kMachineI386, "Alpha, TovUSB");
+    ASSERT_EQ(1, TovUSBTaskCount());
+
+    // The task's definition as the Task Scheduler gets it.
+    const std::string definition = ReadUtf16File(healTaskDefinition);
+    ASSERT_NE("", definition) << "no UTF-16 definition at " << healTaskDefinition;
+    EXPECT_EQ(0u, definition.find("<?xml version=\"1.0\" encoding=\"UTF-16\"?>")) << definition;
+    for (const char* part :
+         {"<BootTrigger>\r\n      <Enabled>true</Enabled>", "<LogonTrigger>\r\n      <Enabled>true</Enabled>",
+          "<EventTrigger>\r\n      <Enabled>true</Enabled>", "<UserId>S-1-5-18</UserId>", "<Hidden>true</Hidden>",
+          "<ExecutionTimeLimit>PT5M</ExecutionTimeLimit>"})
+        EXPECT_NE(std::string::npos, definition.find(part)) << part << "\n" << definition;
+    EXPECT_EQ("<QueryList><Query Id=\"0\" Path=\"Application\"><Select Path=\"Application\">"
+              "*[System[Provider[@Name='MsiInstaller'] and (EventID=1033 or EventID=11707)]]</Select></Query>"
+              "</QueryList>",
+              Element(definition, "Subscription"));
+    EXPECT_EQ(installFolder + "TovaroCitrixVCClientSetup.exe", Element(definition, "Command"));
+    EXPECT_EQ("/heal /quiet /log \"" + setupLog + "\"", Element(definition, "Arguments"));
+
+    // The 32-bit client is replaced by the 64-bit one: its keys and its folder go.
+    HKEY software;
+    ASSERT_EQ(ERROR_SUCCESS,
+              RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE", 0, KEY_ALL_ACCESS | KEY_WOW64_32KEY, &software));
+    ASSERT_EQ(ERROR_SUCCESS, RegDeleteTreeA(software, "Citrix"));
+    RegCloseKey(software);
+    RemoveTree(clientFolder);
+    InstallICAClient64("Beta");
+
+    Snapshot before = TakeSnapshot();
+    ASSERT_EQ(0u, RunHealTaskAction()) << ReadLog(setupLog);
+    Snapshot after = TakeSnapshot();
+
+    ExpectRegistered(KEY_WOW64_64KEY, clientFolder64, kMachineX64, "Beta, TovUSB");
+    std::string driver, shipped;
+    ASSERT_TRUE(ReadFile(clientFolder64 + "TovaroCitrixVC.dll", driver));
+    ASSERT_TRUE(ReadFile(installFolder + "x64\\TovaroCitrixVC.dll", shipped));
+    EXPECT_TRUE(driver == shipped) << "the driver is not the package's 64-bit driver";
+    EXPECT_NE(std::string::npos, ReadLog(setupLog).find("64-bit client: Citrix client installation finished"))
+        << ReadLog(setupLog);
+    // Nothing else changed: the same state apart from the 64-bit client's three pieces and the log.
+    const std::string module64 = std::string("64|") + kModuleKey + "\\";
+    for (const std::string& changed : {module64, module64 + "DriverNameWin32",
+                                       std::string("64|") + kListKey + "\\VirtualDriverEx",
+                                       clientFolder64 + "TovaroCitrixVC.dll", setupLog}) {
+        EXPECT_TRUE(after.count(changed)) << changed;
+        before.erase(changed);
+        after.erase(changed);
+    }
+    EXPECT_TRUE(before == after);
+    for (const auto& entry : after)
+        if (!before.count(entry.first) || before[entry.first] != entry.second) ADD_FAILURE() << "changed: " << entry.first;
+    for (const auto& entry : before)
+        if (!after.count(entry.first)) ADD_FAILURE() << "gone: " << entry.first;
+
+    // A second run finds everything whole and changes nothing, the setup log included.
+    before = TakeSnapshot();
+    ASSERT_EQ(0u, RunHealTaskAction()) << ReadLog(setupLog);
+    EXPECT_TRUE(before == TakeSnapshot());
+
+    // Removal takes the task, its definition and every registration.
+    ASSERT_EQ(0u, Remove(TOV_MSI_PATH, root + "remove.log")) << ReadLog(root + "remove.log");
+    EXPECT_EQ(0, TovUSBTaskCount());
+    EXPECT_FALSE(FileExists(healTaskDefinition));
+    ExpectNotRegistered(KEY_WOW64_32KEY, clientFolder);
+    ExpectNotRegistered(KEY_WOW64_64KEY, clientFolder64);
+    ExpectPackageFilesGone();
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(installFolder.c_str())) << "the folder stays";
+}
+
+TEST_F(MsiPackageTest, RepairAndUpgradeKeepOneTaskAndTheSwitchedOffTaskStaysAway) {
+    InstallICAClient64("Alpha");
+    ASSERT_EQ(0u, Install(TOV_MSI_PATH, root + "install.log")) << ReadLog(root + "install.log");
+    EXPECT_EQ(1, TovUSBTaskCount());
+    ASSERT_EQ(0u, Repair(TOV_MSI_PATH, root + "repair.log")) << ReadLog(root + "repair.log");
+    EXPECT_EQ(1, TovUSBTaskCount());
+    ASSERT_EQ(0u, Install(TOV_MSI_NEWER_PATH, root + "upgrade.log")) << ReadLog(root + "upgrade.log");
+    EXPECT_EQ(1, TovUSBTaskCount());
+    EXPECT_TRUE(FileExists(healTaskDefinition));
+    ASSERT_EQ(0u, Remove(TOV_MSI_NEWER_PATH, root + "remove.log")) << ReadLog(root + "remove.log");
+    EXPECT_EQ(0, TovUSBTaskCount());
+
+    // Switched off at install: no task, and a repair and an upgrade without the property remember
+    // the choice. The channel itself is registered all the same.
+    ASSERT_EQ(0u, Install(TOV_MSI_PATH, root + "off.log", " TOVUSB_SELFHEAL=0")) << ReadLog(root + "off.log");
+    EXPECT_EQ(0, TovUSBTaskCount());
+    EXPECT_FALSE(FileExists(healTaskDefinition));
+    ExpectRegistered(KEY_WOW64_64KEY, clientFolder64, kMachineX64, "Alpha, TovUSB");
+    ASSERT_EQ(0u, Repair(TOV_MSI_PATH, root + "off-repair.log")) << ReadLog(root + "off-repair.log");
+    EXPECT_EQ(0, TovUSBTaskCount());
+    ASSERT_EQ(0u, Install(TOV_MSI_NEWER_PATH, root + "off-upgrade.log")) << ReadLog(root + "off-upgrade.log");
+    EXPECT_EQ(0, TovUSBTaskCount());
+    EXPECT_FALSE(FileExists(healTaskDefinition));
+    // Switched on again by a repair that says so.
+    ASSERT_EQ(0u, Repair(TOV_MSI_NEWER_PATH, root + "on.log", " TOVUSB_SELFHEAL=1")) << ReadLog(root + "on.log");
+    EXPECT_EQ(1, TovUSBTaskCount());
+    ASSERT_EQ(0u, Remove(TOV_MSI_NEWER_PATH, root + "remove2.log")) << ReadLog(root + "remove2.log");
+    EXPECT_EQ(0, TovUSBTaskCount());
+    ExpectNotRegistered(KEY_WOW64_64KEY, clientFolder64);
 }
 
 // The ICA Client whose driver a helper of the tests' own bitness can load: the 64-bit client in

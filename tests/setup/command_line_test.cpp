@@ -31,6 +31,9 @@ TEST(SetupCommandLineTest, OptionsInAnyCaseWithSlashOrDash) {
         // The usage of a quiet run is never shown in a window, wherever /quiet stands.
         {{"/quiet", "/?"}, SetupAction::kUsage, true, ""},
         {{"/?", "-QUIET"}, SetupAction::kUsage, true, ""},
+        {{"/HEAL", "/log", "C:\\h.log"}, SetupAction::kHeal, false, "C:\\h.log"},
+        {{"-RegisterTask", "/quiet"}, SetupAction::kRegisterTask, true, ""},
+        {{"/unregistertask"}, SetupAction::kUnregisterTask, false, ""},
     };
     for (const Case& c : cases) {
         const SetupCommand command = ParseSetupCommandLine(c.args);
@@ -44,7 +47,8 @@ TEST(SetupCommandLineTest, BadCommandLinesDoNothingAndRememberQuiet) {
     const std::vector<std::vector<std::string>> bad = {
         {"/install", "/uninstall"}, {"/install", "/install"}, {"install"},       {"/setup"},
         {"/install", "/log"},       {"/quiet"},               {"/log", "x.log"}, {"/install", "/quiet", "/quiet"},
-        {"/"},                      {"/install", "/log", ""}};
+        {"/"},                      {"/install", "/log", ""},  {"/heal", "/install"},   {"/registertask", "/heal"},
+        {"/heal", "/heal"},         {"/unregistertask", "/uninstall"}};
     for (const auto& args : bad) {
         const SetupCommand command = ParseSetupCommandLine(args);
         EXPECT_EQ(SetupAction::kBadCommandLine, command.action) << testing::PrintToString(args);

@@ -5,8 +5,6 @@
 
 namespace setuptest {
 
-namespace {
-
 void RemoveTree(const std::string& folder) {
     WIN32_FIND_DATAA data;
     HANDLE find = FindFirstFileA((folder + "*").c_str(), &data);
@@ -26,6 +24,8 @@ void RemoveTree(const std::string& folder) {
     }
     RemoveDirectoryA(folder.c_str());
 }
+
+namespace {
 
 // The registry views of the two clients, named explicitly so the tests find the same keys whatever
 // their own bitness.

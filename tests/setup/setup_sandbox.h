@@ -69,6 +69,9 @@ private:
     void Clean();
 };
 
+// Removes the folder (named with a trailing backslash) and everything in it.
+void RemoveTree(const std::string& folder);
+
 // Splits the log text into lines at "\r\n" (the last, empty piece after the final line end is
 // dropped).
 std::vector<std::string> SplitLines(const std::string& text);
