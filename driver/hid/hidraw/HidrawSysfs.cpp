@@ -108,6 +108,15 @@ std::vector<std::string> ListHidrawNodes() {
     return nodes;
 }
 
+std::string NodeIdentity(const std::string& node) {
+    if (!IsHidrawNodePath(node)) return std::string();
+    char target[PATH_MAX];
+    const std::string link = SystemRoot() + "/sys/class/hidraw/" + node.substr(sizeof "/dev/" - 1);
+    const ssize_t n = readlink(link.c_str(), target, sizeof target);
+    if (n <= 0 || static_cast<size_t>(n) >= sizeof target) return std::string();
+    return std::string(target, static_cast<size_t>(n));
+}
+
 uint16_t UsbReleaseNumber(const std::string& classFolder) {
     // classFolder/device is the HID device; on USB its parent is the interface (which has
     // bInterfaceNumber) and the interface's parent the USB device (which has bcdDevice).

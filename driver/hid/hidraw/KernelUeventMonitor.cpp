@@ -36,7 +36,11 @@ public:
             const ssize_t n = recvmsg(fd, &header, MSG_DONTWAIT);
             if (n < 0) {
                 if (errno == EINTR) continue;
-                return false;  // EAGAIN: nothing waiting; ENOBUFS: messages lost, carry on next poll
+                if (errno != ENOBUFS) return false;  // EAGAIN: nothing waiting
+                // Messages were dropped while the buffer was full: the receiver lists again.
+                event.kind = NodeEvent::kLost;
+                event.node.clear();
+                return true;
             }
             // Only the kernel (port 0) speaks on this group; a truncated message is not read.
             if (sender.nl_pid != 0 || (header.msg_flags & MSG_TRUNC)) continue;
@@ -52,6 +56,12 @@ private:
 
 }  // namespace
 
+void EnlargeReceiveBuffer(int fd) {
+    const int wanted = kWantedReceiveBuffer;
+    if (setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &wanted, sizeof wanted) == 0) return;
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &wanted, sizeof wanted);  // capped at rmem_max
+}
+
 std::unique_ptr<CDeviceMonitor> CDeviceMonitor::CreateKernel() {
     const int fd = socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, NETLINK_KOBJECT_UEVENT);
     if (fd < 0) return nullptr;
@@ -62,6 +72,7 @@ std::unique_ptr<CDeviceMonitor> CDeviceMonitor::CreateKernel() {
         close(fd);
         return nullptr;
     }
+    EnlargeReceiveBuffer(fd);
     return std::unique_ptr<CDeviceMonitor>(new CKernelUeventMonitor(fd));
 }
 

@@ -3,6 +3,8 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <mutex>
 
 #include "DeviceMonitor.h"
@@ -76,8 +78,18 @@ public:
             // Looked at with a zero timeout first: the receive itself is not made to wait.
             pollfd ready = {library.monitorFd(monitor), POLLIN, 0};
             if (poll(&ready, 1, 0) <= 0 || !(ready.revents & POLLIN)) return false;
+            errno = 0;
             udev_device* device = library.receiveDevice(monitor);
-            if (!device) continue;  // a message libudev refused (not from udev, filtered out)
+            if (!device) {
+                // A message libudev refused (not from udev, filtered out) leaves no error, or
+                // EAGAIN once nothing else waits. Any other error is a failed receive (ENOBUFS:
+                // messages were dropped): the receiver lists again.
+                if (errno == 0 || errno == EINTR) continue;
+                if (errno == EAGAIN || errno == EWOULDBLOCK) return false;
+                event.kind = NodeEvent::kLost;
+                event.node.clear();
+                return true;
+            }
             const bool wanted = MakeNodeEvent(library.action(device), library.devnode(device), event);
             library.unrefDevice(device);
             if (wanted) return true;
@@ -106,6 +118,7 @@ std::unique_ptr<CDeviceMonitor> CDeviceMonitor::CreateUdev() {
         library.unrefContext(context);
         return nullptr;
     }
+    EnlargeReceiveBuffer(library.monitorFd(monitor));
     return std::unique_ptr<CDeviceMonitor>(new CUdevMonitor(library, context, monitor));
 }
 
