@@ -268,6 +268,13 @@ TEST_F(Notifications, LostEventsAreMadeGoodFromTheNodesPresent) {
     for (const Seen& s : recorder.seen) seen.emplace_back(s.event, s.name);
     using Told = std::vector<std::pair<uintptr_t, std::string>>;
     EXPECT_EQ(seen, (Told{{kOut, "/dev/hidraw0"}, {kIn, "/dev/hidraw0"}, {kOut, "/dev/hidraw1"}, {kIn, "/dev/hidraw2"}}));
+    // The loss ended that poll; the next one takes the two older events, which change nothing.
+    RunEnginePollHook();
+    EXPECT_EQ(4u, recorder.seen.size());
+    {
+        std::lock_guard<std::mutex> lock(queuedMutex);
+        EXPECT_TRUE(queued.empty());
+    }
 
     // Later events are followed again, on relisted nodes and on the others alike.
     unplug(2);

@@ -144,8 +144,10 @@ std::vector<unsigned char> BuildInterfaceBroadcast(const std::string& name) {
 int DeliverNotifications() {
     const std::thread::id self = std::this_thread::get_id();
     int delivered = 0;
-    // Bounded per poll: what is left waits in the monitor's socket for the next poll.
-    for (int i = 0; i < 64; ++i) {
+    // Bounded per poll: what is left waits in the monitor's socket for the next poll. A loss ends
+    // the poll after its listing, so a monitor that keeps failing costs one listing per poll.
+    bool lossListed = false;
+    for (int i = 0; i < 64 && !lossListed; ++i) {
         std::vector<std::pair<Registration*, std::vector<Message>>> work;
         {
             std::lock_guard<std::mutex> lock(registryMutex);
@@ -162,6 +164,7 @@ int DeliverNotifications() {
                     // Every recipient missed them; each lists again on its own thread.
                     for (Registration* registration : Registrations()) registration->lost = true;
                     relist = true;
+                    lossListed = true;
                 }
             }
             const NodeMap now = relist ? PresentNodes() : NodeMap();
