@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "USBHIDDeviceInfo.h"
+
 // Threads: Open, Close and Write run on the device owner's thread, Read on the reader thread, and
 // WakeReader on the thread that stops the reader. The owner changes the handles only while no
 // reader runs.
@@ -31,6 +33,9 @@ public:
     // or "CreateFile of %s for writing failed"; then nothing is open and the system's last error is
     // that of the call that failed.
     virtual void Open(const std::string& path) = 0;
+    // True when what Open opened answers as the device expected describes (HandleAnswersAs), asked
+    // of the very handles that are then read and written: there is no gap between check and use.
+    virtual bool OpenedAs(const USBHIDDeviceInfo& expected) const = 0;
     // Closes whatever is open.
     virtual void Close() = 0;
     // Wakes a reader waiting in Read; the caller has set the stop flag before.

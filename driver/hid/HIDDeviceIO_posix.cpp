@@ -13,6 +13,7 @@
 
 #include "FormatString.h"
 #include "HIDDeviceIO.h"
+#include "HIDInterfaceQuery.h"
 #include "HIDSeam.h"
 
 namespace {
@@ -22,6 +23,9 @@ class CHIDDeviceIOPosix : public CHIDDeviceIO {
 public:
     ~CHIDDeviceIOPosix() override { Close(); }
     void Open(const std::string& path) override;
+    bool OpenedAs(const USBHIDDeviceInfo& expected) const override {
+        return HandleAnswersAs(readDescriptor, expected) && HandleAnswersAs(writeDescriptor, expected);
+    }
     void Close() override;
     void WakeReader() override;
     bool CanWrite() const override { return writeDescriptor >= 0; }

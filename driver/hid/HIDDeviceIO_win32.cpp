@@ -35,6 +35,10 @@ void CHIDDeviceIOWin32::Open(const std::string& path) {
     if (!writeHandle) FailOpen(FormatString("CreateFile of %s for writing failed", path.c_str()));
 }
 
+// A Windows device interface path holds the vendor and product ids and an instance id of its own,
+// and is not handed to another device the way a hidraw node number is; the handles are not asked.
+bool CHIDDeviceIOWin32::OpenedAs(const USBHIDDeviceInfo&) const { return true; }
+
 void CHIDDeviceIOWin32::FailOpen(const std::string& text) {
     const DWORD error = GetLastError();
     Close();

@@ -12,6 +12,7 @@ class CHIDDeviceIOWin32 : public CHIDDeviceIO {
 public:
     ~CHIDDeviceIOWin32() override;
     void Open(const std::string& path) override;
+    bool OpenedAs(const USBHIDDeviceInfo& expected) const override;
     void Close() override;
     void WakeReader() override;
     bool CanWrite() const override;

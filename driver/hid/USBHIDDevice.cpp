@@ -70,6 +70,14 @@ bool CUSBHIDDeviceImpl::Open() {
     // A reader that ended by itself left the handles of the previous opening; Open replaces them.
     handlesAbandoned = false;
     io->Open(info.devicePath);
+    // The interface numbers are handed out again: the path may now reach another device than the
+    // one info describes (a foot switch on the node a hand-set had). Its reports would be decoded
+    // with the wrong model's table, so it is refused as a path that cannot be opened.
+    if (!io->OpenedAs(info)) {
+        io->Close();
+        SetLastErrorCode(kErrorFileNotFound);
+        throw FormatString("CreateFile of %s for reading failed", info.devicePath.c_str());
+    }
     isOpen = true;
     stopRequested = false;
     {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "FormatString.h"
+#include "HIDInterfaceQuery.h"
 #include "HIDSeam.h"
 #include "LastError.h"
 #include "LowerCase.h"
@@ -42,27 +43,7 @@ bool ProbeHIDInterface(const std::string& devicePath, USBHIDDeviceInfo& info) {
         ~Closer() { hidseam::ClosePath(handle); }
     } closer{handle};
 
-    hidseam::Attributes attributes = {};
-    attributes.size = 12;
-    if (!hidseam::GetAttributes(handle, attributes)) return false;
-
-    void* preparsed = nullptr;
-    if (!hidseam::GetPreparsedData(handle, preparsed)) throw std::string("HidD_GetPreparsedData failed");
-    hidseam::Caps caps = {};
-    const uint32_t status = hidseam::GetCaps(preparsed, caps);
-    if (status != hidseam::kHidpStatusSuccess) {
-        // Freed here too: the preparsed data would otherwise be lost with the thrown text.
-        hidseam::FreePreparsedData(preparsed);
-        throw std::string("HidP_GetCaps failed");
-    }
-    hidseam::FreePreparsedData(preparsed);
-
-    info.usageType = LookupHIDUsageType(caps.usagePage, caps.usage);
-    info.inputReportByteLength = caps.inputReportByteLength;
-    info.outputReportByteLength = caps.outputReportByteLength;
-    info.vendorID = attributes.vendorID;
-    info.productID = attributes.productID;
-    info.versionNumber = attributes.versionNumber;
+    if (!QueryHIDInterface(handle, info)) return false;
     info.devicePath = LowerCaseACP(devicePath);
     info.productString.clear();
     return true;

@@ -57,6 +57,23 @@ std::string SimModuleSession::PathOf(int id) {
     return path;
 }
 
+namespace {
+
+// The usage type a listing gives a top-level collection (the rows of the usage-type table).
+int32_t UsageTypeOf(unsigned usagePage, unsigned usage) {
+    const struct {
+        unsigned page, usage;
+        int32_t type;
+    } kRows[] = {{0x01, 0x01, 1}, {0x01, 0x02, 2}, {0x01, 0x04, 3}, {0x01, 0x05, 4},
+                 {0x01, 0x06, 5}, {0x01, 0x07, 6}, {0x01, 0x80, 7}, {0x0C, 0x01, 8}};
+    for (const auto& row : kRows) {
+        if (row.page == usagePage && row.usage == usage) return row.type;
+    }
+    return 9;
+}
+
+}  // namespace
+
 USBButtonDeviceDescriptor SimModuleSession::DescriptorOf(const char* modelKey, int id) {
     USBButtonDeviceDescriptor descriptor;
     for (int i = 0; i < bus.CatalogueCount(); ++i) {
@@ -65,7 +82,7 @@ USBButtonDeviceDescriptor SimModuleSession::DescriptorOf(const char* modelKey, i
             descriptor.id = 1;
             descriptor.name = model.name;
             descriptor.hidInfo.devicePath = PathOf(id);
-            descriptor.hidInfo.usageType = 1;
+            descriptor.hidInfo.usageType = UsageTypeOf(model.usagePage, model.usage);
             descriptor.hidInfo.vendorID = static_cast<int32_t>(model.vendorID);
             descriptor.hidInfo.productID = static_cast<int32_t>(model.productID);
             descriptor.hidInfo.versionNumber = static_cast<int32_t>(model.versionNumber);

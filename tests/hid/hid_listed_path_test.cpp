@@ -73,9 +73,14 @@ TEST_F(ListedPath, PathsTheBusDoesNotListNeverReachTheOpenCall) {
     EXPECT_EQ(TovSim_OpenCallCount(), 0) << OpenedPaths()[0];
 
     // The listed one opens, in whatever case it is given: one read and one write open of it.
+    // The record of a SpeechMike III as listed: ids, usage type and report lengths from the table.
     RecordingDevice device;
     device.Info().devicePath = listedPath;
+    device.Info().usageType = 9;
+    device.Info().vendorID = 0x0911;
+    device.Info().productID = 0x0C1C;
     device.Info().inputReportByteLength = 10;
+    device.Info().outputReportByteLength = 10;
     ASSERT_TRUE(device.Open());
     EXPECT_EQ(OpenedPaths(), std::vector<std::string>(2, listedPath));
     device.Close();
@@ -115,6 +120,9 @@ TEST_F(ListedPath, AListThatCannotBeReadRefusesEveryPath) {
     ASSERT_EQ(TovSim_FailNextOpen(0, TOVSIM_FAIL_ENUMERATION), 1);
     RecordingDevice device;
     device.Info().devicePath = path;
+    device.Info().usageType = 3;
+    device.Info().vendorID = 0x0911;
+    device.Info().productID = 0x1844;
     device.Info().inputReportByteLength = 2;
     EXPECT_EQ(OpenFailure(device), "CreateFile of " + path + " for reading failed");
     EXPECT_EQ(TovSim_OpenCallCount(), 0);
@@ -156,5 +164,45 @@ TEST(DeviceInterfacePathForm, OnlyHidInterfacePathsOfTheDeviceNamespaceHaveIt) {
     };
     for (const char* path : refused) EXPECT_FALSE(hidseam::IsDeviceInterfacePathForm(path)) << path;
 }
+
+#if !defined(_WIN32)
+// hidraw node numbers are handed out again: a path listed for one device may reach another one
+// later. What the opened handles answer must be the device of the record (ids, usage type, report
+// lengths); anything else is refused as a path that cannot be opened, and nothing stays open.
+// (A Windows interface path holds the ids and an instance id, so Windows does not ask.)
+TEST_F(ListedPath, APathThatReachesAnotherDeviceThanItsRecordIsRefused) {
+    const int foot = TovSim_Plug("FootswitchLFH0210");
+    RecordingDevice probed;
+    ASSERT_TRUE(probed.UseInterface(foot));
+    // The foot switch as the table gives it, then each field changed by one.
+    USBHIDDeviceInfo footSwitch;
+    footSwitch.devicePath = probed.Info().devicePath;
+    footSwitch.usageType = 3;
+    footSwitch.vendorID = 0x0911;
+    footSwitch.productID = 0x1844;
+    footSwitch.inputReportByteLength = 2;
+    footSwitch.outputReportByteLength = 0;
+    std::vector<USBHIDDeviceInfo> others(5, footSwitch);
+    others[0].vendorID = 0x0912;
+    others[1].productID = 0x0C1C;  // a SpeechMike III's record on the foot switch's path
+    others[2].usageType = 9;
+    others[3].inputReportByteLength = 10;
+    others[4].outputReportByteLength = 10;
+    for (const USBHIDDeviceInfo& other : others) {
+        RecordingDevice device;
+        device.Info() = other;
+        const int opensBefore = TovSim_OpenCallCount();
+        EXPECT_EQ(OpenFailure(device), "CreateFile of " + other.devicePath + " for reading failed");
+        EXPECT_GT(TovSim_OpenCallCount(), opensBefore) << "the handles were opened and asked";
+        EXPECT_FALSE(device.IsOpen());
+        EXPECT_EQ(TovSim_ReaderCount(foot), 0) << "a read handle stays open on a refused device";
+    }
+    EXPECT_EQ(TovSim_OpenCount(foot), 0) << "a refused opening left a handle open";
+    RecordingDevice device;
+    device.Info() = footSwitch;
+    ASSERT_TRUE(device.Open());
+    EXPECT_EQ(TovSim_ReaderCount(foot), 1);
+}
+#endif
 
 }  // namespace

@@ -1,12 +1,14 @@
 // Arrivals and removals from a device monitor reach the recipients registered on the polling
 // thread through the engine poll hook, as WM_DEVICECHANGE reaches the hidden window on Windows.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <deque>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "EnginePollHook.h"
@@ -216,5 +218,74 @@ TEST(MonitorChoice, UdevWhenItsDaemonRunsElseTheKernel) {
     EXPECT_GE(with->Descriptor(), 0);
     hidraw::NodeEvent event;
     EXPECT_FALSE(with->Receive(event));  // nothing waiting, and the receive does not wait
+    hidraw::SetSystemRoot("");
+}
+
+// Lost events (a socket that overflowed) are made good from the nodes present: each recipient is
+// told the differences against what it knows, and events older than the listing change nothing.
+TEST_F(Notifications, LostEventsAreMadeGoodFromTheNodesPresent) {
+    ScratchFolder root("tovusb-lost");
+    ASSERT_TRUE(root.Made());
+    ASSERT_TRUE(root.MakeFolder("sys/class/hidraw"));
+    hidraw::SetSystemRoot(root.Path());
+    // Node N held by HID device number K: its class link names that device.
+    auto plug = [&](int node, int device) {
+        const std::string name = "hidraw" + std::to_string(node);
+        const std::string link = root.Path() + "/sys/class/hidraw/" + name;
+        unlink(link.c_str());
+        const std::string target = "../../devices/virtual/misc/uhid/0003:0911:0C1C.000" + std::to_string(device) +
+                                   "/hidraw/" + name;
+        ASSERT_EQ(0, symlink(target.c_str(), link.c_str()));
+    };
+    auto unplug = [&](int node) {
+        ASSERT_EQ(0, unlink((root.Path() + "/sys/class/hidraw/hidraw" + std::to_string(node)).c_str()));
+    };
+    plug(0, 1);
+    plug(1, 2);
+    plug(3, 3);  // present before the recipient: never announced
+    Recorder recorder;
+    void* handle = hidseam::RegisterNotification(&recorder, HidFilter(), hidseam::kNotifyWindowHandle);
+    ASSERT_NE(nullptr, handle);
+    const unsigned long lostBefore = hidraw::LostEventReports();
+
+    // While the events were lost: hidraw1 went, hidraw2 came, and hidraw0 went and its number went
+    // to another device. Two older events still wait behind the loss.
+    unplug(1);
+    plug(2, 4);
+    plug(0, 5);
+    hidraw::NodeEvent lost;
+    lost.kind = hidraw::NodeEvent::kLost;
+    {
+        std::lock_guard<std::mutex> lock(queuedMutex);
+        queued.push_back(lost);
+    }
+    Queue(hidraw::NodeEvent::kArrival, "/dev/hidraw2");
+    Queue(hidraw::NodeEvent::kRemoval, "/dev/hidraw1");
+    RunEnginePollHook();
+    EXPECT_EQ(lostBefore + 1, hidraw::LostEventReports());
+    const uintptr_t kIn = hidseam::kDeviceArrival, kOut = hidseam::kDeviceRemoveComplete;
+    std::vector<std::pair<uintptr_t, std::string>> seen;
+    for (const Seen& s : recorder.seen) seen.emplace_back(s.event, s.name);
+    using Told = std::vector<std::pair<uintptr_t, std::string>>;
+    EXPECT_EQ(seen, (Told{{kOut, "/dev/hidraw0"}, {kIn, "/dev/hidraw0"}, {kOut, "/dev/hidraw1"}, {kIn, "/dev/hidraw2"}}));
+    // The loss ended that poll; the next one takes the two older events, which change nothing.
+    RunEnginePollHook();
+    EXPECT_EQ(4u, recorder.seen.size());
+    {
+        std::lock_guard<std::mutex> lock(queuedMutex);
+        EXPECT_TRUE(queued.empty());
+    }
+
+    // Later events are followed again, on relisted nodes and on the others alike.
+    unplug(2);
+    Queue(hidraw::NodeEvent::kRemoval, "/dev/hidraw2");
+    unplug(3);
+    Queue(hidraw::NodeEvent::kRemoval, "/dev/hidraw3");
+    RunEnginePollHook();
+    seen.clear();
+    for (const Seen& s : recorder.seen) seen.emplace_back(s.event, s.name);
+    ASSERT_EQ(6u, seen.size());
+    EXPECT_EQ((Told{seen[4], seen[5]}), (Told{{kOut, "/dev/hidraw2"}, {kOut, "/dev/hidraw3"}}));
+    EXPECT_TRUE(hidseam::UnregisterNotification(handle));
     hidraw::SetSystemRoot("");
 }

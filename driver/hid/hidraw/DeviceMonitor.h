@@ -28,7 +28,8 @@ public:
     static std::unique_ptr<CDeviceMonitor> CreateKernel();
 
     // Takes the next waiting event without blocking; false when none is waiting. Messages that are
-    // not hidraw arrivals or removals are consumed and skipped.
+    // not hidraw arrivals or removals are consumed and skipped. When messages were lost (the
+    // socket's buffer overflowed: ENOBUFS) or a receive failed, the event is a kLost.
     virtual bool Receive(NodeEvent& event) = 0;
     // "udev" or "kernel".
     virtual const char* Source() const = 0;
@@ -36,6 +37,13 @@ public:
     // poll() until something happens); -1 when the monitor has none.
     virtual int Descriptor() const { return -1; }
 };
+
+// Every uevent of the system competes for a monitor's socket between two polls of the engine, so its
+// receive buffer is made as large as the process may: kWantedReceiveBuffer with SO_RCVBUFFORCE
+// (which needs CAP_NET_ADMIN), else with SO_RCVBUF, which the kernel caps at net.core.rmem_max.
+// The memory is taken only while messages wait.
+constexpr int kWantedReceiveBuffer = 16 * 1024 * 1024;
+void EnlargeReceiveBuffer(int fd);
 
 // True when udev's daemon runs (its control socket exists).
 bool UdevDaemonRuns();

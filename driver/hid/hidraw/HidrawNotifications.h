@@ -11,7 +11,14 @@ namespace hidraw {
 
 // Delivers the waiting arrivals and removals to the recipients registered on the calling thread
 // (at most 64 events per call); returns the number of deliveries. The engine poll hook calls it.
+// When the monitor lost events, the nodes present are listed again instead and each recipient is
+// told the differences against what it knows: arrivals of nodes it did not know (or that now hold
+// another device), removals of nodes that are gone. Nodes present when a recipient registered
+// count as known and are never announced to it.
 int DeliverNotifications();
+
+// How many times the open monitors reported lost events (for tests and diagnostics).
+unsigned long LostEventReports();
 
 // The record a recipient receives: a DEV_BROADCAST_DEVICEINTERFACE_A naming the node.
 std::vector<unsigned char> BuildInterfaceBroadcast(const std::string& name);

@@ -128,6 +128,15 @@ std::vector<std::string> ListHidrawNodes() {
     return nodes;
 }
 
+std::string NodeIdentity(const std::string& node) {
+    if (!IsHidrawNodePath(node)) return std::string();
+    char target[PATH_MAX];
+    const std::string link = SystemRoot() + "/sys/class/hidraw/" + node.substr(sizeof "/dev/" - 1);
+    const ssize_t n = readlink(link.c_str(), target, sizeof target);
+    if (n <= 0 || static_cast<size_t>(n) >= sizeof target) return std::string();
+    return std::string(target, static_cast<size_t>(n));
+}
+
 uint16_t UsbReleaseNumber(const std::string& classFolder) {
     std::string usbInterface, usbDevice;
     if (!UsbFolders(classFolder, usbInterface, usbDevice)) return 0;

@@ -24,6 +24,13 @@ bool IsHidrawNodePath(const std::string& path);
 constexpr size_t kMaxNodes = 1024;
 std::vector<std::string> ListHidrawNodes();
 
+// Which device has the node now: the target of its class link /sys/class/hidraw/hidrawN, which names
+// the HID device (its name carries a number the kernel never gives twice while running, e.g.
+// ".../0003:0911:0C1C.0005/hidraw/hidraw3"). Empty when the node is not there (or path is not a
+// node path). The kernel gives a freed node number to the next device, so the number alone is not
+// the device.
+std::string NodeIdentity(const std::string& node);
+
 // The USB device's release number (bcdDevice) for the hidraw class device folder classFolder (a
 // /sys/class/hidraw/hidrawN or /sys/dev/char/M:N path), when its HID device sits on a USB
 // interface; 0 otherwise (uhid, Bluetooth, I2C) or when the file cannot be read.

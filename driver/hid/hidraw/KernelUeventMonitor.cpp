@@ -36,8 +36,21 @@ public:
             const ssize_t n = recvmsg(fd, &header, MSG_DONTWAIT);
             if (n < 0) {
                 if (errno == EINTR) continue;
-                return false;  // EAGAIN: nothing waiting; ENOBUFS: messages lost, carry on next poll
+                if (errno == ENOBUFS) {
+                    // Messages were dropped while the buffer was full. The kernel says so once
+                    // and then drops every message silently until the socket has been emptied,
+                    // so what waits is read and discarded first; the loss is reported once the
+                    // socket is empty, and the receiver's listing then covers all of it.
+                    lost = true;
+                    continue;
+                }
+                if (!lost) return false;  // EAGAIN: nothing waiting
+                lost = false;
+                event.kind = NodeEvent::kLost;
+                event.node.clear();
+                return true;
             }
+            if (lost) continue;  // older than the listing that follows
             // Only the kernel (port 0) speaks on this group; a truncated message is not read.
             if (sender.nl_pid != 0 || (header.msg_flags & MSG_TRUNC)) continue;
             if (ParseKernelUevent(buffer.data(), static_cast<size_t>(n), event)) return true;
@@ -48,9 +61,16 @@ public:
 private:
     int fd;
     std::vector<char> buffer;
+    bool lost = false;  // messages were dropped; the socket is being emptied
 };
 
 }  // namespace
+
+void EnlargeReceiveBuffer(int fd) {
+    const int wanted = kWantedReceiveBuffer;
+    if (setsockopt(fd, SOL_SOCKET, SO_RCVBUFFORCE, &wanted, sizeof wanted) == 0) return;
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &wanted, sizeof wanted);  // capped at rmem_max
+}
 
 std::unique_ptr<CDeviceMonitor> CDeviceMonitor::CreateKernel() {
     const int fd = socket(AF_NETLINK, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, NETLINK_KOBJECT_UEVENT);
@@ -62,6 +82,7 @@ std::unique_ptr<CDeviceMonitor> CDeviceMonitor::CreateKernel() {
         close(fd);
         return nullptr;
     }
+    EnlargeReceiveBuffer(fd);
     return std::unique_ptr<CDeviceMonitor>(new CKernelUeventMonitor(fd));
 }
 

@@ -7,7 +7,9 @@
 namespace hidraw {
 
 struct NodeEvent {
-    enum Kind { kArrival, kRemoval };
+    // kLost: the monitor lost events (its socket overflowed, or a receive failed); what is present
+    // has to be listed again. node is empty then.
+    enum Kind { kArrival, kRemoval, kLost };
     Kind kind = kArrival;
     std::string node;  // "/dev/hidrawN"
 };

@@ -3,6 +3,8 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include <mutex>
 
 #include "DeviceMonitor.h"
@@ -75,9 +77,28 @@ public:
         for (int i = 0; i < 256; ++i) {
             // Looked at with a zero timeout first: the receive itself is not made to wait.
             pollfd ready = {library.monitorFd(monitor), POLLIN, 0};
-            if (poll(&ready, 1, 0) <= 0 || !(ready.revents & POLLIN)) return false;
+            if (poll(&ready, 1, 0) <= 0 || !(ready.revents & POLLIN)) {
+                if (!lost) return false;
+                // The socket is empty: the loss is reported now, so that the receiver's listing
+                // comes after everything that waited (see the kernel monitor).
+                lost = false;
+                event.kind = NodeEvent::kLost;
+                event.node.clear();
+                return true;
+            }
+            errno = 0;
             udev_device* device = library.receiveDevice(monitor);
-            if (!device) continue;  // a message libudev refused (not from udev, filtered out)
+            if (!device) {
+                // A message libudev refused (not from udev, filtered out) leaves no error, or
+                // EAGAIN once nothing else waits. Any other error is a failed receive (ENOBUFS:
+                // messages were dropped): what waits is discarded, then the loss is reported.
+                if (errno != 0 && errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) lost = true;
+                continue;
+            }
+            if (lost) {
+                library.unrefDevice(device);
+                continue;
+            }
             const bool wanted = MakeNodeEvent(library.action(device), library.devnode(device), event);
             library.unrefDevice(device);
             if (wanted) return true;
@@ -89,6 +110,7 @@ private:
     const UdevLibrary& library;
     udev* context;
     udev_monitor* monitor;
+    bool lost = false;  // a receive failed; the socket is being emptied
 };
 
 }  // namespace
@@ -106,6 +128,7 @@ std::unique_ptr<CDeviceMonitor> CDeviceMonitor::CreateUdev() {
         library.unrefContext(context);
         return nullptr;
     }
+    EnlargeReceiveBuffer(library.monitorFd(monitor));
     return std::unique_ptr<CDeviceMonitor>(new CUdevMonitor(library, context, monitor));
 }
 
