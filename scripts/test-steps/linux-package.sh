@@ -31,16 +31,17 @@ check() {  # check NAME COMMAND...
 }
 
 # A root that dpkg --root accepts: its database, a static shell for the maintainer scripts, the C
-# library that tovusb-setup needs, and the programs dpkg looks for on PATH.
+# library that tovusb-setup needs (the old one of the Debian 11 root it was linked against), and the
+# programs dpkg looks for on PATH.
 r=$work/root
 mkdir -p "$r"/var/lib/dpkg/{info,updates,triggers} "$r"/var/log "$r"/bin "$r"/usr/bin "$r"/sbin "$r"/etc "$r"/tmp
 touch "$r"/var/lib/dpkg/status "$r"/var/lib/dpkg/available
 cp /bin/busybox "$r/bin/busybox"
 for tool in sh rm mv cp cat ln mkdir chmod; do ln -sf busybox "$r/bin/$tool"; done
 for tool in ldconfig start-stop-daemon; do printf '#!/bin/sh\nexit 0\n' >"$r/sbin/$tool"; chmod 755 "$r/sbin/$tool"; done
-for lib in $(ldd build/linux/setup/linux/app/tovusb-setup | grep -o '/[^ ]*'); do
-  mkdir -p "$r$(dirname "$lib")"; cp -L "$lib" "$r$lib"
-done
+sysroot=$(bash scripts/linux-sysroot.sh amd64) || { echo "linux-package: no Debian 11 root"; exit 1; }
+TOV_LIB_ROOT=$sysroot bash scripts/vm/copy-libs.sh "$r" build/linux/setup/linux/app/tovusb-setup ||
+  { echo "linux-package: the C library of tovusb-setup is missing from $sysroot"; exit 1; }
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
 dpkg_root() { dpkg --root="$r" --force-not-root --log="$work/dpkg.log" "$@" >>"$work/dpkg.out" 2>&1; }
 
@@ -58,10 +59,12 @@ ini=$r/opt/Citrix/ICAClient/config/module.ini
 registered() { "$r/opt/tovusb/tovusb-setup" status --icaroot "$r/opt/Citrix/ICAClient" --root "$r" >"$work/status.out" 2>&1; }
 not_registered() { ! grep -q TovUSB "$ini"; }
 
-# The C library copied above, announced to dpkg so that the package's dependency is met.
+# The C library copied above (its version from its file name, libc-2.31.so), announced to dpkg so
+# that the package's dependency is met.
+libc_version=$(basename "$(ls "$sysroot"/lib/x86_64-linux-gnu/libc-*.so)" .so); libc_version=${libc_version#libc-}
 mkdir -p "$work/libc6/DEBIAN"
-printf 'Package: libc6\nVersion: %s\nArchitecture: amd64\nMaintainer: test <t@t.invalid>\nDescription: the host C library\n' \
-  "$(dpkg-query -W -f='${Version}' libc6)" >"$work/libc6/DEBIAN/control"
+printf 'Package: libc6\nVersion: %s\nArchitecture: amd64\nMaintainer: test <t@t.invalid>\nDescription: the old C library\n' \
+  "$libc_version" >"$work/libc6/DEBIAN/control"
 dpkg-deb --root-owner-group -b "$work/libc6" "$work/libc6.deb" >/dev/null
 check "the C library's stand-in" dpkg_root -i "$work/libc6.deb"
 # What the package and the archive ship, by name.
@@ -70,6 +73,21 @@ deb_files() { dpkg-deb -c "${1:-$deb}" | awk '{ print $NF }' | grep '^\./opt/tov
 archive_files() { tar tzf "$archive" | grep -v '/$' | sed 's|^[^/]*/||' | LC_ALL=C sort | xargs; }
 check "the package holds exactly the shipped files in /opt/tovusb" test "$(deb_files)" = "$shipped"
 check "the thin-client archive holds exactly the shipped files" test "$(archive_files)" = "$shipped"
+# Every ELF file shipped loads on the oldest C library we support: no symbol version above the floor
+# of tests/linux_module/glibc_floor.sh, which the package's dependency on libc6 states too.
+floor=$(sed -n 's/^floor=//p' tests/linux_module/glibc_floor.sh)
+glibc_floor() {  # glibc_floor NAME DIR: DIR holds the shipped files
+  check "$1: every ELF file needs at most GLIBC_$floor" bash tests/linux_module/glibc_floor.sh readelf "$2" 3
+}
+unpacked() {  # unpacked PACKAGE-OR-ARCHIVE: unpacks it into a folder of its own and prints that
+  local d=$work/unpacked/$(basename "$1")
+  mkdir -p "$d"
+  case $1 in *.deb) dpkg-deb -x "$1" "$d" ;; *.rpm) (cd "$d" && rpm2cpio "$1" | cpio -idm --quiet) ;; *) tar xzf "$1" -C "$d" ;; esac
+  echo "$d"
+}
+check "the package depends on libc6 from the floor on" test "$(dpkg-deb -f "$deb" Depends)" = "libc6 (>= $floor)"
+glibc_floor "the amd64 package" "$(unpacked "$deb")"
+glibc_floor "the x86-64 archive" "$(unpacked "$archive")"
 fake_client 1.0 "Thinwire3.0, ClientDrive"
 fake_client 2.0 "Thinwire3.0, ClientDrive, ClientAudio"
 
@@ -97,15 +115,20 @@ check "no file of ours is left" test ! -e "$r/opt/tovusb" -a ! -e "$r/opt/Citrix
 arm64_log=build/linux-package-arm64.log
 if cmake --preset linux-arm64 >"$arm64_log" 2>&1 &&
    cmake --build build/linux-arm64 -j"${TOV_JOBS:-$(nproc)}" --target tovusb-setup tovusb-devicecheck VDTOVUSB tovusb_udev_rules >>"$arm64_log" 2>&1 &&
+   cmake --build build/linux-arm64 --target linux_archive >>"$arm64_log" 2>&1 &&
    (cd build/linux-arm64 && cpack -G DEB) >>"$arm64_log" 2>&1; then
   arm64_deb=$(ls build/linux-arm64/tovusb_*_arm64.deb 2>/dev/null | head -1)
+  arm64_archive=$(ls build/linux-arm64/TovUSB-*-linux-aarch64.tar.gz 2>/dev/null | head -1)
 else
-  tail -20 "$arm64_log"; arm64_deb=""
+  tail -20 "$arm64_log"; arm64_deb=""; arm64_archive=""
 fi
 check "the arm64 package is built" test -n "$arm64_deb"
+check "the aarch64 archive is built" test -n "$arm64_archive"
+[ -n "$arm64_archive" ] && glibc_floor "the aarch64 archive" "$(unpacked "$arm64_archive")"
 if [ -n "$arm64_deb" ]; then
   check "the arm64 package is for arm64" test "$(dpkg-deb -f "$arm64_deb" Architecture)" = arm64
   check "the arm64 package holds exactly the shipped files" test "$(deb_files "$arm64_deb")" = "$shipped"
+  glibc_floor "the arm64 package" "$(unpacked "$arm64_deb")"
   mkdir -p "$work/arm64" "$work/arm64-control" "$work/amd64-control"
   dpkg-deb -x "$arm64_deb" "$work/arm64"
   dpkg-deb -e "$arm64_deb" "$work/arm64-control"
