@@ -4,7 +4,11 @@
 # registering again after that package's upgrade rewrote module.ini, an upgrade of our package,
 # and removal giving back module.ini byte for byte; the package and the thin-client archive hold
 # exactly the shipped files, and the installed device check states the registration; the arm64
-# package of the cross build holds the same files as AArch64 programs. Builds the linux and
+# package of the cross build holds the same files as AArch64 programs. The RPM package the same
+# way under the real rpm (rpm --root): install, the ICA Client's package installed and upgraded
+# after ours (trigger), an upgrade to a newer build, erase. Every ELF file of both packages, both
+# archives and the RPM needs no C library symbol version above the floor (glibc_floor.sh), and
+# tovusb-setup runs in the throw-away roots on Debian 11's C library. Builds the linux and
 # linux-arm64 presets' package and archive targets.
 # Writes "passed failed" into build/extra-results/linux-package.count. About 1 minute after a build.
 set -uo pipefail
@@ -82,7 +86,7 @@ glibc_floor() {  # glibc_floor NAME DIR: DIR holds the shipped files
 unpacked() {  # unpacked PACKAGE-OR-ARCHIVE: unpacks it into a folder of its own and prints that
   local d=$work/unpacked/$(basename "$1")
   mkdir -p "$d"
-  case $1 in *.deb) dpkg-deb -x "$1" "$d" ;; *.rpm) (cd "$d" && rpm2cpio "$1" | cpio -idm --quiet) ;; *) tar xzf "$1" -C "$d" ;; esac
+  case $1 in *.deb) dpkg-deb -x "$1" "$d" ;; *.rpm) rpm2cpio "$1" | (cd "$d" && cpio -idm --quiet) ;; *) tar xzf "$1" -C "$d" ;; esac
   echo "$d"
 }
 check "the package depends on libc6 from the floor on" test "$(dpkg-deb -f "$deb" Depends)" = "libc6 (>= $floor)"
@@ -109,6 +113,79 @@ check "removal" dpkg_root -r tovusb
 check "module.ini is the ICA Client's own again" cmp -s "$ini" "$work/icaclient-2.0/opt/Citrix/ICAClient/config/module.ini"
 check "usb.conf is the ICA Client's own again" cmp -s "$r/opt/Citrix/ICAClient/usb.conf" "$work/icaclient-2.0/opt/Citrix/ICAClient/usb.conf"
 check "no file of ours is left" test ! -e "$r/opt/tovusb" -a ! -e "$r/opt/Citrix/ICAClient/VDTOVUSB.DLL" -a ! -e "$r/etc/udev/rules.d/70-tovusb.rules"
+
+# The RPM package, built twice (release 1, and release 2 as the newer build to upgrade to), under
+# the real rpm in a throw-away root (rpm --root runs the package's scripts chrooted there): busybox
+# stands in for the root's shell, Debian 11's C library for the system's, and the dependencies are
+# not checked (--nodeps; the root has no glibc package). A fake ICAClient package installed and
+# upgraded after ours must leave the driver registered (trigger).
+rpm_log=build/linux-package-rpm.log
+rpm_release() {  # rpm_release N: builds tovusb-<version>-N.x86_64.rpm
+  (cd build/linux && cpack -G RPM -D CPACK_RPM_PACKAGE_RELEASE="$1") >>"$rpm_log" 2>&1 &&
+    ls build/linux/tovusb-*-"$1".x86_64.rpm 2>/dev/null | head -1
+}
+: >"$rpm_log"
+rpm1=$(rpm_release 1); rpm2=$(rpm_release 2)
+check "the RPM package is built as tovusb-<version>-1.x86_64.rpm" test -n "$rpm1" -a -n "$rpm2"
+if [ -n "$rpm1" ] && [ -n "$rpm2" ]; then
+  rpm_files() { rpm -qpl "$1" | grep '^/opt/tovusb/.' | sed 's|^/opt/tovusb/||' | LC_ALL=C sort | xargs; }
+  check "the RPM package holds exactly the shipped files in /opt/tovusb" test "$(rpm_files "$rpm1")" = "$shipped"
+  check "the RPM package holds nothing outside /opt/tovusb" test -z "$(rpm -qpl "$rpm1" | grep -v '^/opt/tovusb')"
+  glibc_floor "the RPM package" "$(unpacked "$rpm1")"
+  q=$work/rpmroot
+  mkdir -p "$q"/bin "$q"/sbin "$q"/usr/bin "$q"/etc "$q"/tmp "$q"/var/log
+  cp /bin/busybox "$q/bin/busybox"
+  for tool in sh rm mv cp cat ln mkdir chmod; do ln -sf busybox "$q/bin/$tool"; done
+  # udevadm of the running system (/ inside the chroot): the stand-in has nothing to reload.
+  printf '#!/bin/sh\nexit 0\n' >"$q/bin/udevadm"; chmod 755 "$q/bin/udevadm"
+  TOV_LIB_ROOT=$sysroot bash scripts/vm/copy-libs.sh "$q" build/linux/setup/linux/app/tovusb-setup
+  rpm_root() { rpm --root="$q" "$@" >>"$work/rpm.out" 2>&1; }
+  fake_client_rpm() {  # fake_client_rpm VERSION LIST: the ICAClient package, module.ini rewritten on upgrade
+    local t=$work/rpmbuild-$1
+    mkdir -p "$t"
+    cat >"$t/icaclient.spec" <<SPEC
+Name: ICAClient
+Version: $1
+Release: 1
+Summary: fake ICA Client
+License: none
+BuildArch: noarch
+%description
+fake ICA Client
+%install
+mkdir -p %{buildroot}/opt/Citrix/ICAClient/config
+printf '; ICA Client $1\\n[ICA 3.0]\\nVirtualDriver = $2\\nThinwire3.0 = On\\n\\n[Thinwire3.0]\\nDriverName = VDTW30.DLL\\n' >%{buildroot}/opt/Citrix/ICAClient/config/module.ini
+printf '# usb\\nDENY: class=09 # Hub devices\\nALLOW:\\n' >%{buildroot}/opt/Citrix/ICAClient/usb.conf
+%files
+/opt/Citrix/ICAClient/config/module.ini
+/opt/Citrix/ICAClient/usb.conf
+SPEC
+    rpmbuild --define "_topdir $t" -bb "$t/icaclient.spec" >>"$rpm_log" 2>&1 &&
+      cp "$t"/RPMS/noarch/ICAClient-"$1"-1.noarch.rpm "$work/"
+  }
+  fake_client_rpm 1.0 "Thinwire3.0, ClientDrive"
+  fake_client_rpm 2.0 "Thinwire3.0, ClientDrive, ClientAudio"
+  qini=$q/opt/Citrix/ICAClient/config/module.ini
+  rpm_registered() { "$q/opt/tovusb/tovusb-setup" status --icaroot "$q/opt/Citrix/ICAClient" --root "$q" >"$work/status.out" 2>&1; }
+  check "rpm: a fresh database" rpm_root --initdb
+  check "rpm: install without an ICA Client succeeds with a note" rpm_root --nodeps -i "$rpm1"
+  check "rpm: the note is shown" grep -q "no Citrix ICA Client in /opt/Citrix/ICAClient yet" "$work/rpm.out"
+  check "rpm: the ICA Client's install" rpm_root --nodeps -i "$work/ICAClient-1.0-1.noarch.rpm"
+  check "rpm: registered after the ICA Client's install (trigger)" rpm_registered
+  check "rpm: the ICA Client's upgrade" rpm_root --nodeps -U "$work/ICAClient-2.0-1.noarch.rpm"
+  check "rpm: the upgrade rewrote module.ini with its own list" grep -q "^; ICA Client 2.0" "$qini"
+  check "rpm: registered again after the ICA Client's upgrade (trigger)" rpm_registered
+  check "rpm: the upgraded module.ini kept its own new list" grep -q "^VirtualDriver = Thinwire3.0, ClientDrive, ClientAudio, TovUSB" "$qini"
+  check "rpm: our package upgraded to the newer build" rpm_root --nodeps -U "$rpm2"
+  check "rpm: the newer build is installed" test "$(rpm --root="$q" -q tovusb)" = "$(rpm -qp "$rpm2")"
+  check "rpm: registered after our upgrade" rpm_registered
+  check "rpm: erase" rpm_root --nodeps -e tovusb
+  client2=$(unpacked "$work/ICAClient-2.0-1.noarch.rpm")
+  check "rpm: module.ini is the ICA Client's own again" cmp -s "$qini" "$client2/opt/Citrix/ICAClient/config/module.ini"
+  check "rpm: usb.conf is the ICA Client's own again" cmp -s "$q/opt/Citrix/ICAClient/usb.conf" "$client2/opt/Citrix/ICAClient/usb.conf"
+  check "rpm: no file of ours is left" test ! -e "$q/opt/tovusb" -a ! -e "$q/opt/Citrix/ICAClient/VDTOVUSB.DLL" -a ! -e "$q/etc/udev/rules.d/70-tovusb.rules"
+  if [ "$failed" -gt 0 ]; then echo "--- rpm output"; tail -40 "$work/rpm.out"; cat "$work/status.out"; fi
+fi
 
 # The arm64 package from the cross build: the same files and maintainer scripts, every program
 # built for AArch64. (Its maintainer scripts are the amd64 package's, run above.)
