@@ -17,8 +17,13 @@ packages=(
   # busybox, the initramfs packer, and the libraries of udev's daemon (copied from this machine);
   # the kernel and udev packages themselves are fetched with apt-get download, never installed.
   qemu-system-x86 cpio file libkmod2 libacl1 libblkid1 libcap2 libselinux1 libssl3
-  # The arm64 build and its tests under qemu-user.
-  g++-aarch64-linux-gnu qemu-user-static
+  # The shipped Linux files are compiled by clang (above) against Debian 11 roots that debootstrap
+  # makes (scripts/linux-sysroot.sh); the arm64 build is linked by binutils' aarch64 linker and its
+  # tests run under qemu-user with the arm64 root's libraries.
+  debootstrap binutils-aarch64-linux-gnu qemu-user-static
+  # The RPM package: CPack's RPM generator runs rpmbuild; its test installs it with rpm in a
+  # throw-away root.
+  rpm
 )
 
 SUDO=""

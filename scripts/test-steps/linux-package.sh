@@ -4,7 +4,11 @@
 # registering again after that package's upgrade rewrote module.ini, an upgrade of our package,
 # and removal giving back module.ini byte for byte; the package and the thin-client archive hold
 # exactly the shipped files, and the installed device check states the registration; the arm64
-# package of the cross build holds the same files as AArch64 programs. Builds the linux and
+# package of the cross build holds the same files as AArch64 programs. The RPM package the same
+# way under the real rpm (rpm --root): install, the ICA Client's package installed and upgraded
+# after ours (trigger), an upgrade to a newer build, erase. Every ELF file of both packages, both
+# archives and the RPM needs no C library symbol version above the floor (glibc_floor.sh), and
+# tovusb-setup runs in the throw-away roots on Debian 11's C library. Builds the linux and
 # linux-arm64 presets' package and archive targets.
 # Writes "passed failed" into build/extra-results/linux-package.count. About 1 minute after a build.
 set -uo pipefail
@@ -31,16 +35,17 @@ check() {  # check NAME COMMAND...
 }
 
 # A root that dpkg --root accepts: its database, a static shell for the maintainer scripts, the C
-# library that tovusb-setup needs, and the programs dpkg looks for on PATH.
+# library that tovusb-setup needs (the old one of the Debian 11 root it was linked against), and the
+# programs dpkg looks for on PATH.
 r=$work/root
 mkdir -p "$r"/var/lib/dpkg/{info,updates,triggers} "$r"/var/log "$r"/bin "$r"/usr/bin "$r"/sbin "$r"/etc "$r"/tmp
 touch "$r"/var/lib/dpkg/status "$r"/var/lib/dpkg/available
 cp /bin/busybox "$r/bin/busybox"
 for tool in sh rm mv cp cat ln mkdir chmod; do ln -sf busybox "$r/bin/$tool"; done
 for tool in ldconfig start-stop-daemon; do printf '#!/bin/sh\nexit 0\n' >"$r/sbin/$tool"; chmod 755 "$r/sbin/$tool"; done
-for lib in $(ldd build/linux/setup/linux/app/tovusb-setup | grep -o '/[^ ]*'); do
-  mkdir -p "$r$(dirname "$lib")"; cp -L "$lib" "$r$lib"
-done
+sysroot=$(bash scripts/linux-sysroot.sh amd64) || { echo "linux-package: no Debian 11 root"; exit 1; }
+TOV_LIB_ROOT=$sysroot bash scripts/vm/copy-libs.sh "$r" build/linux/setup/linux/app/tovusb-setup ||
+  { echo "linux-package: the C library of tovusb-setup is missing from $sysroot"; exit 1; }
 export PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin
 dpkg_root() { dpkg --root="$r" --force-not-root --log="$work/dpkg.log" "$@" >>"$work/dpkg.out" 2>&1; }
 
@@ -58,10 +63,12 @@ ini=$r/opt/Citrix/ICAClient/config/module.ini
 registered() { "$r/opt/tovusb/tovusb-setup" status --icaroot "$r/opt/Citrix/ICAClient" --root "$r" >"$work/status.out" 2>&1; }
 not_registered() { ! grep -q TovUSB "$ini"; }
 
-# The C library copied above, announced to dpkg so that the package's dependency is met.
+# The C library copied above (its version from its file name, libc-2.31.so), announced to dpkg so
+# that the package's dependency is met.
+libc_version=$(basename "$(ls "$sysroot"/lib/x86_64-linux-gnu/libc-*.so)" .so); libc_version=${libc_version#libc-}
 mkdir -p "$work/libc6/DEBIAN"
-printf 'Package: libc6\nVersion: %s\nArchitecture: amd64\nMaintainer: test <t@t.invalid>\nDescription: the host C library\n' \
-  "$(dpkg-query -W -f='${Version}' libc6)" >"$work/libc6/DEBIAN/control"
+printf 'Package: libc6\nVersion: %s\nArchitecture: amd64\nMaintainer: test <t@t.invalid>\nDescription: the old C library\n' \
+  "$libc_version" >"$work/libc6/DEBIAN/control"
 dpkg-deb --root-owner-group -b "$work/libc6" "$work/libc6.deb" >/dev/null
 check "the C library's stand-in" dpkg_root -i "$work/libc6.deb"
 # What the package and the archive ship, by name.
@@ -70,6 +77,21 @@ deb_files() { dpkg-deb -c "${1:-$deb}" | awk '{ print $NF }' | grep '^\./opt/tov
 archive_files() { tar tzf "$archive" | grep -v '/$' | sed 's|^[^/]*/||' | LC_ALL=C sort | xargs; }
 check "the package holds exactly the shipped files in /opt/tovusb" test "$(deb_files)" = "$shipped"
 check "the thin-client archive holds exactly the shipped files" test "$(archive_files)" = "$shipped"
+# Every ELF file shipped loads on the oldest C library we support: no symbol version above the floor
+# of tests/linux_module/glibc_floor.sh, which the package's dependency on libc6 states too.
+floor=$(sed -n 's/^floor=//p' tests/linux_module/glibc_floor.sh)
+glibc_floor() {  # glibc_floor NAME DIR: DIR holds the shipped files
+  check "$1: every ELF file needs at most GLIBC_$floor" bash tests/linux_module/glibc_floor.sh readelf "$2" 3
+}
+unpacked() {  # unpacked PACKAGE-OR-ARCHIVE: unpacks it into a folder of its own and prints that
+  local d=$work/unpacked/$(basename "$1")
+  mkdir -p "$d"
+  case $1 in *.deb) dpkg-deb -x "$1" "$d" ;; *.rpm) rpm2cpio "$1" | (cd "$d" && cpio -idm --quiet) ;; *) tar xzf "$1" -C "$d" ;; esac
+  echo "$d"
+}
+check "the package depends on libc6 from the floor on" test "$(dpkg-deb -f "$deb" Depends)" = "libc6 (>= $floor)"
+glibc_floor "the amd64 package" "$(unpacked "$deb")"
+glibc_floor "the x86-64 archive" "$(unpacked "$archive")"
 fake_client 1.0 "Thinwire3.0, ClientDrive"
 fake_client 2.0 "Thinwire3.0, ClientDrive, ClientAudio"
 
@@ -92,20 +114,98 @@ check "module.ini is the ICA Client's own again" cmp -s "$ini" "$work/icaclient-
 check "usb.conf is the ICA Client's own again" cmp -s "$r/opt/Citrix/ICAClient/usb.conf" "$work/icaclient-2.0/opt/Citrix/ICAClient/usb.conf"
 check "no file of ours is left" test ! -e "$r/opt/tovusb" -a ! -e "$r/opt/Citrix/ICAClient/VDTOVUSB.DLL" -a ! -e "$r/etc/udev/rules.d/70-tovusb.rules"
 
+# The RPM package, built twice (release 1, and release 2 as the newer build to upgrade to), under
+# the real rpm in a throw-away root (rpm --root runs the package's scripts chrooted there): busybox
+# stands in for the root's shell, Debian 11's C library for the system's, and the dependencies are
+# not checked (--nodeps; the root has no glibc package). A fake ICAClient package installed and
+# upgraded after ours must leave the driver registered (trigger).
+rpm_log=build/linux-package-rpm.log
+rpm_release() {  # rpm_release N: builds tovusb-<version>-N.x86_64.rpm
+  (cd build/linux && cpack -G RPM -D CPACK_RPM_PACKAGE_RELEASE="$1") >>"$rpm_log" 2>&1 &&
+    ls build/linux/tovusb-*-"$1".x86_64.rpm 2>/dev/null | head -1
+}
+: >"$rpm_log"
+rpm1=$(rpm_release 1); rpm2=$(rpm_release 2)
+check "the RPM package is built as tovusb-<version>-1.x86_64.rpm" test -n "$rpm1" -a -n "$rpm2"
+if [ -n "$rpm1" ] && [ -n "$rpm2" ]; then
+  rpm_files() { rpm -qpl "$1" | grep '^/opt/tovusb/.' | sed 's|^/opt/tovusb/||' | LC_ALL=C sort | xargs; }
+  check "the RPM package holds exactly the shipped files in /opt/tovusb" test "$(rpm_files "$rpm1")" = "$shipped"
+  check "the RPM package holds nothing outside /opt/tovusb" test -z "$(rpm -qpl "$rpm1" | grep -v '^/opt/tovusb')"
+  glibc_floor "the RPM package" "$(unpacked "$rpm1")"
+  q=$work/rpmroot
+  mkdir -p "$q"/bin "$q"/sbin "$q"/usr/bin "$q"/etc "$q"/tmp "$q"/var/log
+  cp /bin/busybox "$q/bin/busybox"
+  for tool in sh rm mv cp cat ln mkdir chmod; do ln -sf busybox "$q/bin/$tool"; done
+  # udevadm of the running system (/ inside the chroot): the stand-in has nothing to reload.
+  printf '#!/bin/sh\nexit 0\n' >"$q/bin/udevadm"; chmod 755 "$q/bin/udevadm"
+  TOV_LIB_ROOT=$sysroot bash scripts/vm/copy-libs.sh "$q" build/linux/setup/linux/app/tovusb-setup
+  rpm_root() { rpm --root="$q" "$@" >>"$work/rpm.out" 2>&1; }
+  fake_client_rpm() {  # fake_client_rpm VERSION LIST: the ICAClient package, module.ini rewritten on upgrade
+    local t=$work/rpmbuild-$1
+    mkdir -p "$t"
+    cat >"$t/icaclient.spec" <<SPEC
+Name: ICAClient
+Version: $1
+Release: 1
+Summary: fake ICA Client
+License: none
+BuildArch: noarch
+%description
+fake ICA Client
+%install
+mkdir -p %{buildroot}/opt/Citrix/ICAClient/config
+printf '; ICA Client $1\\n[ICA 3.0]\\nVirtualDriver = $2\\nThinwire3.0 = On\\n\\n[Thinwire3.0]\\nDriverName = VDTW30.DLL\\n' >%{buildroot}/opt/Citrix/ICAClient/config/module.ini
+printf '# usb\\nDENY: class=09 # Hub devices\\nALLOW:\\n' >%{buildroot}/opt/Citrix/ICAClient/usb.conf
+%files
+/opt/Citrix/ICAClient/config/module.ini
+/opt/Citrix/ICAClient/usb.conf
+SPEC
+    rpmbuild --define "_topdir $t" -bb "$t/icaclient.spec" >>"$rpm_log" 2>&1 &&
+      cp "$t"/RPMS/noarch/ICAClient-"$1"-1.noarch.rpm "$work/"
+  }
+  fake_client_rpm 1.0 "Thinwire3.0, ClientDrive"
+  fake_client_rpm 2.0 "Thinwire3.0, ClientDrive, ClientAudio"
+  qini=$q/opt/Citrix/ICAClient/config/module.ini
+  rpm_registered() { "$q/opt/tovusb/tovusb-setup" status --icaroot "$q/opt/Citrix/ICAClient" --root "$q" >"$work/status.out" 2>&1; }
+  check "rpm: a fresh database" rpm_root --initdb
+  check "rpm: install without an ICA Client succeeds with a note" rpm_root --nodeps -i "$rpm1"
+  check "rpm: the note is shown" grep -q "no Citrix ICA Client in /opt/Citrix/ICAClient yet" "$work/rpm.out"
+  check "rpm: the ICA Client's install" rpm_root --nodeps -i "$work/ICAClient-1.0-1.noarch.rpm"
+  check "rpm: registered after the ICA Client's install (trigger)" rpm_registered
+  check "rpm: the ICA Client's upgrade" rpm_root --nodeps -U "$work/ICAClient-2.0-1.noarch.rpm"
+  check "rpm: the upgrade rewrote module.ini with its own list" grep -q "^; ICA Client 2.0" "$qini"
+  check "rpm: registered again after the ICA Client's upgrade (trigger)" rpm_registered
+  check "rpm: the upgraded module.ini kept its own new list" grep -q "^VirtualDriver = Thinwire3.0, ClientDrive, ClientAudio, TovUSB" "$qini"
+  check "rpm: our package upgraded to the newer build" rpm_root --nodeps -U "$rpm2"
+  check "rpm: the newer build is installed" test "$(rpm --root="$q" -q tovusb)" = "$(rpm -qp "$rpm2")"
+  check "rpm: registered after our upgrade" rpm_registered
+  check "rpm: erase" rpm_root --nodeps -e tovusb
+  client2=$(unpacked "$work/ICAClient-2.0-1.noarch.rpm")
+  check "rpm: module.ini is the ICA Client's own again" cmp -s "$qini" "$client2/opt/Citrix/ICAClient/config/module.ini"
+  check "rpm: usb.conf is the ICA Client's own again" cmp -s "$q/opt/Citrix/ICAClient/usb.conf" "$client2/opt/Citrix/ICAClient/usb.conf"
+  check "rpm: no file of ours is left" test ! -e "$q/opt/tovusb" -a ! -e "$q/opt/Citrix/ICAClient/VDTOVUSB.DLL" -a ! -e "$q/etc/udev/rules.d/70-tovusb.rules"
+  if [ "$failed" -gt 0 ]; then echo "--- rpm output"; tail -40 "$work/rpm.out"; cat "$work/status.out"; fi
+fi
+
 # The arm64 package from the cross build: the same files and maintainer scripts, every program
 # built for AArch64. (Its maintainer scripts are the amd64 package's, run above.)
 arm64_log=build/linux-package-arm64.log
 if cmake --preset linux-arm64 >"$arm64_log" 2>&1 &&
    cmake --build build/linux-arm64 -j"${TOV_JOBS:-$(nproc)}" --target tovusb-setup tovusb-devicecheck VDTOVUSB tovusb_udev_rules >>"$arm64_log" 2>&1 &&
+   cmake --build build/linux-arm64 --target linux_archive >>"$arm64_log" 2>&1 &&
    (cd build/linux-arm64 && cpack -G DEB) >>"$arm64_log" 2>&1; then
   arm64_deb=$(ls build/linux-arm64/tovusb_*_arm64.deb 2>/dev/null | head -1)
+  arm64_archive=$(ls build/linux-arm64/TovUSB-*-linux-aarch64.tar.gz 2>/dev/null | head -1)
 else
-  tail -20 "$arm64_log"; arm64_deb=""
+  tail -20 "$arm64_log"; arm64_deb=""; arm64_archive=""
 fi
 check "the arm64 package is built" test -n "$arm64_deb"
+check "the aarch64 archive is built" test -n "$arm64_archive"
+[ -n "$arm64_archive" ] && glibc_floor "the aarch64 archive" "$(unpacked "$arm64_archive")"
 if [ -n "$arm64_deb" ]; then
   check "the arm64 package is for arm64" test "$(dpkg-deb -f "$arm64_deb" Architecture)" = arm64
   check "the arm64 package holds exactly the shipped files" test "$(deb_files "$arm64_deb")" = "$shipped"
+  glibc_floor "the arm64 package" "$(unpacked "$arm64_deb")"
   mkdir -p "$work/arm64" "$work/arm64-control" "$work/amd64-control"
   dpkg-deb -x "$arm64_deb" "$work/arm64"
   dpkg-deb -e "$arm64_deb" "$work/arm64-control"

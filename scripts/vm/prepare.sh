@@ -6,8 +6,11 @@
 #   vmlinuz          the kernel
 #   base.cpio.gz     the VM's base root: busybox-static with its applets, /init, hid.ko,
 #                    hid-generic.ko and uhid.ko (with their load order), systemd-udevd (udevadm)
-#                    with its rules and the host's copies of the libraries it needs, /etc/passwd
-#                    and /etc/group with a non-root user.
+#                    with its rules, the host's copies of the libraries it needs and of libudev,
+#                    /etc/passwd and /etc/group with a non-root user.
+# With TOV_VM_LIBROOT=DIR (a Debian root of scripts/linux-sysroot.sh) the userland is that root's:
+# udevd, its rules and helpers, libudev and every library come from DIR, into base-<DIR's name>.cpio.gz
+# (the kernel stays the one above).
 # Prints nothing but errors and "vm: ..." progress lines; exits non-zero when anything is missing
 # (a VM that cannot be built fails the test that wanted it).
 set -euo pipefail
@@ -44,15 +47,26 @@ fetch() {  # fetch PACKAGE: downloads PACKAGE's .deb into debs/ unless a copy is
 kernel_deb=$(fetch "$kernel_pkg")
 udev_deb=$(fetch udev)
 
-stamp="$(basename "$kernel_deb") $(basename "$udev_deb") $(sha256sum "$here/init.sh" "$here/prepare.sh" | sha256sum | cut -c1-16)"
-if [ -f "$vmdir/base.cpio.gz" ] && [ -f "$vmdir/vmlinuz" ] && [ "$(cat "$vmdir/base.stamp" 2>/dev/null)" = "$stamp" ]; then
+libroot=${TOV_VM_LIBROOT:-}
+name=base
+userland="$(basename "$udev_deb")"
+if [ -n "$libroot" ]; then
+  [ -x "$libroot/bin/udevadm" ] || die "$libroot has no udevadm (not a root of scripts/linux-sysroot.sh?)"
+  name=base-$(basename "$libroot")
+  userland="$libroot $(cat "$libroot/.tovusb-sysroot-complete" 2>/dev/null)"
+fi
+stamp="$(basename "$kernel_deb") $userland $(sha256sum "$here/init.sh" "$here/prepare.sh" "$here/copy-libs.sh" | sha256sum | cut -c1-16)"
+if [ -f "$vmdir/$name.cpio.gz" ] && [ -f "$vmdir/vmlinuz" ] && [ "$(cat "$vmdir/$name.stamp" 2>/dev/null)" = "$stamp" ]; then
   exit 0
 fi
-echo "vm: building the base root from $(basename "$kernel_deb") and $(basename "$udev_deb")"
+echo "vm: building the base root from $(basename "$kernel_deb") and $userland"
 
 rm -rf "$vmdir/kernel" "$vmdir/udev" "$vmdir/base"
 dpkg -x "$kernel_deb" "$vmdir/kernel"
 dpkg -x "$udev_deb" "$vmdir/udev"
+# Where udev and the libraries come from: Debian 12's udev package and this machine, or the root.
+udev_tree=${libroot:-$vmdir/udev}
+export TOV_LIB_ROOT=$libroot
 cp "$vmdir"/kernel/boot/vmlinuz-* "$vmdir/vmlinuz"
 kver=$(basename "$(ls -d "$vmdir"/kernel/lib/modules/*)")
 config=$(ls "$vmdir"/kernel/boot/config-*)
@@ -83,14 +97,20 @@ add_module() {
 for m in hid hid-generic uhid; do add_module "$m"; done
 printf '%s\n' "${order[@]}" >"$b/etc/tov-modules"
 
-# udev: the daemon is udevadm under the name systemd-udevd; its rules; its libraries from this
-# machine (the same Debian release).
+# udev: the daemon is udevadm under the name systemd-udevd; its rules; its libraries (from this
+# machine, the same Debian release as the package, or from the root); libudev, which the driver
+# loads when udevd runs.
 mkdir -p "$b/lib/systemd" "$b/lib/udev" "$b/etc/udev/rules.d"
-cp "$vmdir/udev/bin/udevadm" "$b/bin/udevadm"
+cp "$udev_tree/bin/udevadm" "$b/bin/udevadm"
 ln -sf /bin/udevadm "$b/lib/systemd/systemd-udevd"
-cp -r "$vmdir/udev/lib/udev/rules.d" "$b/lib/udev/"
-find "$vmdir/udev/lib/udev" -maxdepth 1 -type f -perm -u+x -exec cp {} "$b/lib/udev/" \;
+cp -r "$udev_tree/lib/udev/rules.d" "$b/lib/udev/"
+find "$udev_tree/lib/udev" -maxdepth 1 -type f -perm -u+x -exec cp {} "$b/lib/udev/" \;
 "$here/copy-libs.sh" "$b" "$b/bin/udevadm" "$b"/lib/udev/*_id
+libudev=/usr/lib/x86_64-linux-gnu/libudev.so.1
+[ -e "$libroot$libudev" ] || die "$libroot$libudev is missing"
+mkdir -p "$b$(dirname "$libudev")"
+cp -L "$libroot$libudev" "$b$libudev"
+"$here/copy-libs.sh" "$b" "$b$libudev"
 printf 'udev_log=err\n' >"$b/etc/udev/udev.conf"
 
 # Users and groups: root and a plain user "tovuser" (uid 1000) with a group of its own and
@@ -120,11 +140,20 @@ render:x:104:
 tovuser:x:1000:
 nogroup:x:65534:
 GR
+# Before glibc 2.34 the lookup of users and groups in these files is a module that the C library
+# loads (libnss_files.so.2); later ones have it built in.
+printf 'passwd: files\ngroup: files\nshadow: files\n' >"$b/etc/nsswitch.conf"
+if [ -n "$libroot" ]; then
+  nss=$(cd "$libroot" && ls lib/x86_64-linux-gnu/libnss_files.so.2)
+  mkdir -p "$b/$(dirname "$nss")"
+  cp -L "$libroot/$nss" "$b/$nss"
+  "$here/copy-libs.sh" "$b" "$b/$nss"
+fi
 mkdir -p "$b/root" "$b/home/tovuser"
 cp "$here/init.sh" "$b/init"
 chmod 755 "$b/init"
 
-(cd "$b" && find . | LC_ALL=C sort | cpio -o -H newc -R 0:0 --quiet | gzip -1 >"$vmdir/base.cpio.gz.new")
-mv "$vmdir/base.cpio.gz.new" "$vmdir/base.cpio.gz"
-echo "$stamp" >"$vmdir/base.stamp"
-echo "vm: base root ready ($(du -h "$vmdir/base.cpio.gz" | cut -f1), kernel $kver, modules ${order[*]})"
+(cd "$b" && find . | LC_ALL=C sort | cpio -o -H newc -R 0:0 --quiet | gzip -1 >"$vmdir/$name.cpio.gz.new")
+mv "$vmdir/$name.cpio.gz.new" "$vmdir/$name.cpio.gz"
+echo "$stamp" >"$vmdir/$name.stamp"
+echo "vm: base root ready ($name.cpio.gz $(du -h "$vmdir/$name.cpio.gz" | cut -f1), kernel $kver, modules ${order[*]}, udev of $userland)"

@@ -12,8 +12,9 @@
 #
 # Files in:
 #   --file HOST[:VM]   copies a file into the VM, by default as /tov/<its name>; for an ELF file the
-#                      shared libraries ldd finds for it on this machine come along at the same paths
-#                      (a module the program dlopen()s: pass it with --file as well).
+#                      shared libraries it needs come along at the same paths (this machine's as
+#                      ldd finds them, or the --libroot root's; a module the program dlopen()s:
+#                      pass it with --file as well).
 #   --dir HOST[:VM]    copies a folder (default /tov/<its name>); ELF files in it bring their libraries
 #   PROGRAM            a path on this machine is copied in like --file and run from /tov; a bare name
 #                      (sh, udevadm, ...) is looked up in the VM's PATH. ARGs are passed unchanged
@@ -26,6 +27,10 @@
 #   --log FILE         the VM's whole console log (default build/vm/last-run.log)
 #   --timeout SECONDS  the whole run, boot to power-off (default 600)
 #   --smp N            virtual CPUs (default 2), --mem MB (default 512)
+#   --libroot DIR      the VM's userland from DIR, a Debian root of scripts/linux-sysroot.sh: the
+#                      libraries of the files copied in (loader and C library included), udevd with
+#                      its rules and helpers, and libudev (default: this machine's libraries and
+#                      Debian 12's udev package)
 # Inside the VM: root, the user "tovuser" (uid 1000, groups tovuser 1000 and plugdev 46; run as it
 # with `su tovuser -c '...'`), /etc/passwd and /etc/group writable (add users or groups by appending
 # lines), /dev/uhid, /dev/hidrawN as devices appear, /tmp and /run on tmpfs, no network.
@@ -41,7 +46,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
 vmdir=${TOV_VM_DIR:-$root/build/vm}
 
-udev=0; outdir=""; log="$vmdir/last-run.log"; timeout_s=600; smp=2; mem=512
+udev=0; outdir=""; log="$vmdir/last-run.log"; timeout_s=600; smp=2; mem=512; libroot=""
 files=(); dirs=()
 usage() { sed -n '2,/^set -uo/p' "$0" | sed '$d; s/^# \{0,1\}//' >&2; exit 125; }
 while [ $# -gt 0 ]; do
@@ -54,6 +59,7 @@ while [ $# -gt 0 ]; do
     --timeout) timeout_s=$2; shift 2 ;;
     --smp) smp=$2; shift 2 ;;
     --mem) mem=$2; shift 2 ;;
+    --libroot) libroot=$(cd "$2" && pwd) || exit 125; shift 2 ;;
     --help|-h) usage ;;
     --) shift; break ;;
     -*) echo "vm: unknown option $1" >&2; usage ;;
@@ -63,7 +69,10 @@ done
 [ $# -gt 0 ] || usage
 
 command -v qemu-system-x86_64 >/dev/null || { echo "vm: qemu-system-x86_64 is missing (run scripts/bootstrap.sh)" >&2; exit 125; }
+export TOV_VM_LIBROOT=$libroot TOV_LIB_ROOT=$libroot
 "$here/prepare.sh" || { echo "vm: the VM could not be prepared" >&2; exit 125; }
+base=$vmdir/base.cpio.gz
+[ -n "$libroot" ] && base=$vmdir/base-$(basename "$libroot").cpio.gz
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/tovusb-vm.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -99,7 +108,7 @@ fi
 [ -n "$outdir" ] && touch "$ov/tov/.out"
 (cd "$ov" && find . | LC_ALL=C sort | cpio -o -H newc -R 0:0 --quiet | gzip -1 >"$work/overlay.cpio.gz")
 # The kernel unpacks concatenated archives one after the other; the overlay's files win.
-cat "$vmdir/base.cpio.gz" "$work/overlay.cpio.gz" >"$work/initrd.gz"
+cat "$base" "$work/overlay.cpio.gz" >"$work/initrd.gz"
 
 mkdir -p "$(dirname "$log")"
 : >"$log"

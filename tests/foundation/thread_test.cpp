@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "MessageBox.h"
@@ -65,6 +66,31 @@ TEST(Semaphore, CountsAndBounds) {
     EXPECT_TRUE(semaphore.Close());
     EXPECT_FALSE(semaphore.Wait(0));
     EXPECT_TRUE(semaphore.Close());
+}
+
+// Timed waits: a release from another thread wakes every waiter it has counts for (one count
+// each), and a wait that gets no count lasts at least its time-out, also when the time-out's
+// milliseconds carry into the next second of the deadline.
+TEST(Semaphore, TimedWaitsWakeOnReleaseAndLastTheirTimeOut) {
+    CSemaphoreClass semaphore("", false);
+    ASSERT_TRUE(semaphore.Create(0, 2));
+    std::atomic<int> woken{0};
+    std::vector<std::thread> waiters;
+    for (int i = 0; i < 2; ++i) {
+        waiters.emplace_back([&] {
+            if (semaphore.Wait(60000)) ++woken;
+        });
+    }
+    ASSERT_TRUE(semaphore.Release(2));
+    for (auto& waiter : waiters) waiter.join();
+    EXPECT_EQ(woken.load(), 2);
+    EXPECT_FALSE(semaphore.Wait(0)) << "each waiter took one count";
+
+    for (uint32_t timeout : {30u, 999u}) {
+        auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(semaphore.Wait(timeout));
+        EXPECT_GE(MillisecondsSince(start), timeout - 1.0) << "a " << timeout << " ms wait ended early";
+    }
 }
 
 TEST_F(ThreadTest, DestroyingAThreadNeverStartedOrAlreadyEndedReturnsAtOnce) {

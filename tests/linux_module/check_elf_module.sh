@@ -39,7 +39,8 @@ NeedsOnlyLibc)
   bad=""
   for name in $needed; do
     case $name in
-      libc.so.6 | libm.so.6 | ld-linux-x86-64.so.2 | ld-linux-aarch64.so.1) ;;
+      # libpthread and libdl are the C library's own files before glibc 2.34 merged them into libc.
+      libc.so.6 | libm.so.6 | libpthread.so.0 | libdl.so.2 | ld-linux-x86-64.so.2 | ld-linux-aarch64.so.1) ;;
       *) bad+="$name " ;;
     esac
   done
