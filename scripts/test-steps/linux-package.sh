@@ -143,7 +143,7 @@ if [ -n "$rpm1" ] && [ -n "$rpm2" ]; then
   fake_client_rpm() {  # fake_client_rpm VERSION LIST: the ICAClient package, module.ini rewritten on upgrade
     local t=$work/rpmbuild-$1
     mkdir -p "$t"
-    cat >"$t/icaclient.spec" <<SPEC
+    cat >"$t/icaclient-package" <<RECIPE
 Name: ICAClient
 Version: $1
 Release: 1
@@ -159,8 +159,8 @@ printf '# usb\\nDENY: class=09 # Hub devices\\nALLOW:\\n' >%{buildroot}/opt/Citr
 %files
 /opt/Citrix/ICAClient/config/module.ini
 /opt/Citrix/ICAClient/usb.conf
-SPEC
-    rpmbuild --define "_topdir $t" -bb "$t/icaclient.spec" >>"$rpm_log" 2>&1 &&
+RECIPE
+    rpmbuild --define "_topdir $t" -bb "$t/icaclient-package" >>"$rpm_log" 2>&1 &&
       cp "$t"/RPMS/noarch/ICAClient-"$1"-1.noarch.rpm "$work/"
   }
   fake_client_rpm 1.0 "Thinwire3.0, ClientDrive"
