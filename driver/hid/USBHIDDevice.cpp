@@ -81,10 +81,18 @@ void CUSBHIDDeviceImpl::Write(const std::vector<char>& report) {
     if (!io->Write(report, required)) throw FormatString("WriteFile to %s failed", info.devicePath.c_str());
 }
 
-bool CUSBHIDDeviceImpl::ReadReport(std::vector<char>& report) {
+size_t CUSBHIDDeviceImpl::ReportLength() const {
     const int32_t length = info.inputReportByteLength;
-    if (length <= 0 || length > kMaxReportLength) return false;  // nothing sensible to read
-    report.assign(static_cast<size_t>(length), 0);
+    if (length <= 0 || length > kMaxReportLength) return 0;  // nothing sensible to read
+    // The server names the length; a read never fills more than the device's own report, so the
+    // buffer is no longer than that.
+    const int32_t deviceLength = io->InputReportLength();
+    return static_cast<size_t>(deviceLength > 0 && deviceLength < length ? deviceLength : length);
+}
+
+bool CUSBHIDDeviceImpl::ReadReport(std::vector<char>& report, size_t length) {
+    if (length == 0) return false;
+    report.assign(length, 0);  // within the buffer's room: no allocation
     return io->Read(report, stopRequested);
 }
 
@@ -106,9 +114,12 @@ void ShowReadFailure(const std::string& text) {
 void CUSBDeviceThread::Run(int) {
     std::string failure;
     try {
+        // One buffer for the whole opening, sized once: a report allocates nothing here.
+        const size_t length = impl->ReportLength();
+        std::vector<char> report;
+        report.reserve(length);
         while (!impl->stopRequested) {
-            std::vector<char> report;
-            if (!impl->ReadReport(report)) break;
+            if (!impl->ReadReport(report, length)) break;
             impl->owner->OnReport(report);
         }
         return;
