@@ -90,9 +90,10 @@ size_t CUSBHIDDeviceImpl::ReportLength() const {
     return static_cast<size_t>(deviceLength > 0 && deviceLength < length ? deviceLength : length);
 }
 
-bool CUSBHIDDeviceImpl::ReadReport(std::vector<char>& report, size_t length) {
-    if (length == 0) return false;
-    report.assign(length, 0);  // within the buffer's room: no allocation
+bool CUSBHIDDeviceImpl::ReadReport(std::vector<char>& report) {
+    const size_t length = ReportLength();
+    if (length == 0) return false;  // nothing sensible to read
+    report.assign(length, 0);       // within the room the reader reserved at its start
     return io->Read(report, stopRequested);
 }
 
@@ -114,12 +115,11 @@ void ShowReadFailure(const std::string& text) {
 void CUSBDeviceThread::Run(int) {
     std::string failure;
     try {
-        // One buffer for the whole opening, sized once: a report allocates nothing here.
-        const size_t length = impl->ReportLength();
+        // One buffer for the whole opening, its room reserved once: a report allocates nothing.
         std::vector<char> report;
-        report.reserve(length);
+        report.reserve(impl->ReportLength());
         while (!impl->stopRequested) {
-            if (!impl->ReadReport(report, length)) break;
+            if (!impl->ReadReport(report)) break;
             impl->owner->OnReport(report);
         }
         return;

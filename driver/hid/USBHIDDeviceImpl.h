@@ -34,16 +34,15 @@ class CUSBHIDDeviceImpl {
 public:
     explicit CUSBHIDDeviceImpl(CUSBHIDDevice* owner);
     ~CUSBHIDDeviceImpl();
+    // Reader thread: the length of one report, the server's (info) bounded by what the open device
+    // declares; 0 when nothing sensible can be read.
+    size_t ReportLength() const;
 
     bool Open();
     void Close();
     void Write(const std::vector<char>& report);
-    // Reader thread, at its start: the report length to read, the server's (info) bounded by what
-    // the open device declares; 0 when nothing sensible can be read.
-    size_t ReportLength() const;
-    // One input report of length bytes into report (reader thread), reusing its room. False when
-    // the read failed or a stop was asked.
-    bool ReadReport(std::vector<char>& report, size_t length);
+    // One input report into report (reader thread). False when the read failed or a stop was asked.
+    bool ReadReport(std::vector<char>& report);
 
     CUSBHIDDevice* owner;  // not owned; its OnReport receives the reports
     USBHIDDeviceInfo info;
