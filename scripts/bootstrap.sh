@@ -19,6 +19,8 @@ packages=(
   qemu-system-x86 cpio file libkmod2 libacl1 libblkid1 libcap2 libselinux1 libssl3
   # The arm64 build and its tests under qemu-user.
   g++-aarch64-linux-gnu qemu-user-static
+  # The benchmark's instructions per report (bench instructions runs itself under callgrind).
+  valgrind
 )
 
 SUDO=""
