@@ -1,12 +1,17 @@
 #include "FormatString.h"
 
+#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 
 namespace {
 
+// Counted at every format, on whichever thread formats; read only by FormattedTextCount.
+std::atomic<uint64_t> formattedTexts{0};
+
 // Formats into a stack buffer of limit + 1 bytes; true when 1..limit characters resulted.
 bool FormatInto(std::string& out, const char* format, va_list args) {
+    formattedTexts.fetch_add(1, std::memory_order_relaxed);
     char buffer[kFormatStringLimit + 1];
     const int n = vsnprintf(buffer, sizeof buffer, format, args);
     if (n <= 0 || n > kFormatStringLimit) return false;
@@ -35,7 +40,10 @@ bool FormatStringTo(std::string& out, const char* format, ...) {
     return ok;
 }
 
+uint64_t FormattedTextCount() { return formattedTexts.load(std::memory_order_relaxed); }
+
 std::string FormatBufferDump(const uint8_t* data, uint32_t size) {
+    formattedTexts.fetch_add(1, std::memory_order_relaxed);
     std::string list;
     list.reserve(size * 4u);
     char item[8];

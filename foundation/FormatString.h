@@ -25,3 +25,7 @@ bool FormatStringTo(std::string& out, const char* format, ...)
 // "bufferSize = %i, buffer = %s": every byte as a signed 8-bit value, "%02d", comma separated.
 // Passes through FormatString, so a dump longer than 5000 characters comes back empty.
 std::string FormatBufferDump(const uint8_t* data, uint32_t size);
+
+// How many texts the helpers above have formatted in this process, on any thread. Tests read it to
+// prove that a path formats nothing (trace lines while the trace log is off, for instance).
+uint64_t FormattedTextCount();

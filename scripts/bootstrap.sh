@@ -24,6 +24,8 @@ packages=(
   # The RPM package: CPack's RPM generator runs rpmbuild; its test installs it with rpm in a
   # throw-away root.
   rpm
+  # The benchmark's instructions per report (bench instructions runs itself under callgrind).
+  valgrind
 )
 
 SUDO=""

@@ -4,9 +4,11 @@
 #include "CitrixClientData.h"
 #include "CitrixClientOperations.h"
 #include "FormatString.h"
+#include "TraceLog.h"
 
 void SendMessageToServer(const uint8_t* data, int size) {
-    TraceClient(FormatString("SendMessageToServer with %i bytes", size));
+    // Runs for every button event on a reader thread: the line is formatted only while the log is on.
+    if (IsTraceLogOn(kClientLogPath)) TraceClient(FormatString("SendMessageToServer with %i bytes", size));
     // Every block carries at least one byte; an empty or missing block would reach the WD as a
     // zero-length write, so it is dropped here.
     if (!data || size <= 0) {

@@ -43,6 +43,15 @@ const ButtonBitRow kGroupG[] = {
 constexpr int32_t kSonicMicButtonByte = 7;
 
 template <size_t N>
+constexpr bool FitsDecodedCodes(const ButtonBitRow (&)[N]) {
+    return N <= kMaxDecodedCodes;
+}
+static_assert(FitsDecodedCodes(kGroupA) && FitsDecodedCodes(kGroupB) && FitsDecodedCodes(kGroupC) &&
+                  FitsDecodedCodes(kGroupD) && FitsDecodedCodes(kGroupE) && FitsDecodedCodes(kGroupF) &&
+                  FitsDecodedCodes(kGroupG),
+              "a report yields at most kMaxDecodedCodes codes");
+
+template <size_t N>
 ButtonBitTable MakeTable(const ButtonBitRow (&rows)[N]) {
     return ButtonBitTable{rows, N};
 }

@@ -15,6 +15,9 @@ struct ButtonBitRow {
     uint8_t mask;
 };
 
+// The most codes one report can yield: one per row of the longest table (groups B and C).
+constexpr size_t kMaxDecodedCodes = 15;
+
 // The decoding rows of one product group, in table order (the order of the codes it yields).
 struct ButtonBitTable {
     const ButtonBitRow* rows;

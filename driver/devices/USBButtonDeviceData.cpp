@@ -13,9 +13,24 @@
 
 namespace {
 
-bool Contains(const std::vector<int32_t>& codes, int32_t code) {
+template <typename Codes>
+bool Contains(const Codes& codes, int32_t code) {
     return std::find(codes.begin(), codes.end(), code) != codes.end();
 }
+
+// Hardware codes on the stack: a report yields at most one code per row of its table.
+class CodeList {
+public:
+    void Add(int32_t code) {
+        if (count < kMaxDecodedCodes) codes[count++] = code;
+    }
+    const int32_t* begin() const { return codes; }
+    const int32_t* end() const { return codes + count; }
+
+private:
+    int32_t codes[kMaxDecodedCodes];
+    size_t count = 0;
+};
 
 // Whether the path names a HID interface of a supported model: one the platform lists now (checked
 // before anything touches the path), then the same query open, attributes and capabilities as the
@@ -34,32 +49,37 @@ bool IsSupportedHIDInterface(const std::string& devicePath) {
 
 }  // namespace
 
-CUSBButtonDeviceData::CUSBButtonDeviceData(CUSBButtonDevice* owner) : owner(owner) {}
+CUSBButtonDeviceData::CUSBButtonDeviceData(CUSBButtonDevice* owner) : owner(owner) {
+    // Room for every code a report can yield, so that handling a report allocates nothing.
+    pressedButtons.reserve(kMaxDecodedCodes);
+    decoded.reserve(kMaxDecodedCodes);
+}
 
 CUSBButtonDeviceData::~CUSBButtonDeviceData() { Close(); }
 
 void CUSBButtonDeviceData::OnReport(std::vector<char>& report) {
-    std::vector<int32_t> current;
-    std::vector<int32_t> released;
-    std::vector<int32_t> newlyPressed;
-    std::vector<int32_t> previous;
+    // The reader thread's path for every report: the lists below live on the stack and the decoded
+    // codes in a member reserved at construction, so nothing here touches the heap.
+    CodeList released;
+    CodeList newlyPressed;
+    CodeList previous;
     bool raiseEvents = false;
     {
         CCriticalSectionLocker locker(lock);
         const int32_t productID = descriptor.hidInfo.productID;
         if (!IsButtonReport(productID, report)) return;
-        DecodeButtons(productID, report, lastReport, current);
-        for (int32_t code : current) {
-            if (!Contains(pressedButtons, code)) newlyPressed.push_back(code);
+        DecodeButtons(productID, report, lastReport, decoded);
+        for (int32_t code : decoded) {
+            if (!Contains(pressedButtons, code)) newlyPressed.Add(code);
         }
         for (int32_t code : pressedButtons) {
-            if (!Contains(current, code)) released.push_back(code);
+            if (!Contains(decoded, code)) released.Add(code);
+            previous.Add(code);
         }
         raiseEvents = buttonEventsEnabled;
         // The new state is stored before the events are raised, so whoever has seen an event
         // (an assignment copying this device's pressed buttons, say) also sees the state after it.
-        previous.swap(pressedButtons);
-        pressedButtons = current;
+        pressedButtons.assign(decoded.begin(), decoded.end());
     }
     // The hooks run without the lock (see the class comment). An exception from a hook leaves
     // pressedButtons as it was: only this reader thread writes them between reports.
@@ -69,7 +89,7 @@ void CUSBButtonDeviceData::OnReport(std::vector<char>& report) {
             for (int32_t code : newlyPressed) owner->OnButtonPressed(MapHardwareButton(code), 1);
         } catch (...) {
             CCriticalSectionLocker locker(lock);
-            pressedButtons = previous;
+            pressedButtons.assign(previous.begin(), previous.end());
             throw;
         }
     }

@@ -13,9 +13,9 @@
 class CUSBButtonDevice;
 
 // Threads and the lock: OnReport runs on the reader thread; everything else on the caller's thread.
-// `lock` guards pressedButtons, descriptor, buttonEventsEnabled and lastReport. The reader thread
-// holds it while it tests and decodes a report and compares it with pressedButtons, and again while
-// it stores the new pressedButtons; it does not hold it while it calls OnButtonPressed. The
+// `lock` guards pressedButtons, decoded, descriptor, buttonEventsEnabled and lastReport. The reader
+// thread holds it while it tests and decodes a report and compares it with pressedButtons, and
+// while it stores the new pressedButtons; it does not hold it while it calls OnButtonPressed. The
 // caller's thread holds it only for short copies (Init, EnableButtonEvents, the LED calls, the
 // pressed buttons in assignment) and never while it waits for the reader thread (Close, Open and
 // the HID assignment run without it), so neither thread can wait for the other while holding it.
@@ -47,6 +47,7 @@ private:
 
     CUSBButtonDevice* owner;              // not owned
     std::vector<int32_t> pressedButtons;  // hardware codes at the last accepted button report
+    std::vector<int32_t> decoded;         // OnReport's decoded codes, kept to reuse their room
     USBButtonDeviceDescriptor descriptor;
     bool buttonEventsEnabled = true;
     std::vector<char> lastReport;         // the previous accepted report (SonicMic decoding)

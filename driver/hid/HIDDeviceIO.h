@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -41,6 +42,9 @@ public:
     // Wakes a reader waiting in Read; the caller has set the stop flag before.
     virtual void WakeReader() = 0;
     virtual bool CanWrite() const = 0;
+    // The input report length the open device declares (asked of the read handle at Open); 0 when
+    // it did not answer or nothing is open. Bounds the reader's report buffer.
+    virtual int32_t InputReportLength() const = 0;
     // Writes length bytes of report at once, synchronously; false when the system refuses.
     virtual bool Write(const std::vector<char>& report, size_t length) = 0;
     // Waits for one input report and reads it into report, which holds the report's length in

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "DeviceReportLength.h"
 #include "FormatString.h"
 #include "HIDDeviceIO.h"
 #include "HIDInterfaceQuery.h"
@@ -29,6 +30,7 @@ public:
     void Close() override;
     void WakeReader() override;
     bool CanWrite() const override { return writeDescriptor >= 0; }
+    int32_t InputReportLength() const override { return inputReportLength; }
     bool Write(const std::vector<char>& report, size_t length) override;
     bool Read(std::vector<char>& report, const std::atomic<bool>& stopRequested) override;
 
@@ -38,6 +40,7 @@ private:
     int readDescriptor = -1;
     int writeDescriptor = -1;
     int wakeDescriptor = -1;  // an eventfd: readable once WakeReader wrote to it
+    int32_t inputReportLength = 0;
 };
 
 int OpenDevicePath(const std::string& path, uint32_t access, uint32_t flags) {
@@ -59,6 +62,7 @@ void CHIDDeviceIOPosix::Open(const std::string& path) {
     if (readDescriptor < 0) FailOpen(FormatString("CreateFile of %s for reading failed", path.c_str()));
     writeDescriptor = OpenDevicePath(path, hidseam::kGenericWrite, 0);
     if (writeDescriptor < 0) FailOpen(FormatString("CreateFile of %s for writing failed", path.c_str()));
+    inputReportLength = QueryInputReportLength(readDescriptor);
 }
 
 void CHIDDeviceIOPosix::FailOpen(const std::string& text) {
@@ -73,6 +77,7 @@ void CHIDDeviceIOPosix::Close() {
     CloseDevicePath(writeDescriptor);
     if (wakeDescriptor >= 0) close(wakeDescriptor);
     wakeDescriptor = -1;
+    inputReportLength = 0;
 }
 
 void CHIDDeviceIOPosix::WakeReader() {

@@ -1,5 +1,6 @@
 #include "HIDDeviceIO_win32.h"
 
+#include "DeviceReportLength.h"
 #include "FormatString.h"
 #include "HIDSeam.h"
 
@@ -33,6 +34,7 @@ void CHIDDeviceIOWin32::Open(const std::string& path) {
     if (!readHandle) FailOpen(FormatString("CreateFile of %s for reading failed", path.c_str()));
     writeHandle = OpenDevicePath(path, hidseam::kGenericWrite, 0);
     if (!writeHandle) FailOpen(FormatString("CreateFile of %s for writing failed", path.c_str()));
+    inputReportLength = QueryInputReportLength(reinterpret_cast<hidseam::Handle>(readHandle));
 }
 
 // A Windows device interface path holds the vendor and product ids and an instance id of its own,
@@ -52,6 +54,7 @@ void CHIDDeviceIOWin32::Close() {
     if (readEvent) CloseHandle(readEvent);
     readEvent = nullptr;
     overlapped.hEvent = nullptr;
+    inputReportLength = 0;
 }
 
 void CHIDDeviceIOWin32::WakeReader() {

@@ -16,6 +16,7 @@ public:
     void Close() override;
     void WakeReader() override;
     bool CanWrite() const override;
+    int32_t InputReportLength() const override { return inputReportLength; }
     bool Write(const std::vector<char>& report, size_t length) override;
     bool Read(std::vector<char>& report, const std::atomic<bool>& stopRequested) override;
 
@@ -25,6 +26,7 @@ public:
     // and WakeReader set.
     HANDLE readEvent = nullptr;
     OVERLAPPED overlapped = {};
+    int32_t inputReportLength = 0;  // asked of readHandle at Open
 
 private:
     // Throws text after closing everything, keeping the last error of the call that failed.

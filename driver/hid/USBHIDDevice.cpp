@@ -140,10 +140,19 @@ void CUSBHIDDeviceImpl::Write(const std::vector<char>& report) {
     if (!io->Write(report, required)) throw FormatString("WriteFile to %s failed", info.devicePath.c_str());
 }
 
-bool CUSBHIDDeviceImpl::ReadReport(std::vector<char>& report) {
+size_t CUSBHIDDeviceImpl::ReportLength() const {
     const int32_t length = info.inputReportByteLength;
-    if (length <= 0 || length > kMaxReportLength) return false;  // nothing sensible to read
-    report.assign(static_cast<size_t>(length), 0);
+    if (length <= 0 || length > kMaxReportLength) return 0;  // nothing sensible to read
+    // The server names the length; a read never fills more than the device's own report, so the
+    // buffer is no longer than that.
+    const int32_t deviceLength = io->InputReportLength();
+    return static_cast<size_t>(deviceLength > 0 && deviceLength < length ? deviceLength : length);
+}
+
+bool CUSBHIDDeviceImpl::ReadReport(std::vector<char>& report) {
+    const size_t length = ReportLength();
+    if (length == 0) return false;  // nothing sensible to read
+    report.assign(length, 0);       // within the room the reader reserved at its start
     return io->Read(report, stopRequested);
 }
 
@@ -165,8 +174,10 @@ void ShowReadFailure(const std::string& text) {
 void CUSBDeviceThread::Run(int) {
     std::string failure;
     try {
+        // One buffer for the whole opening, its room reserved once: a report allocates nothing.
+        std::vector<char> report;
+        report.reserve(impl->ReportLength());
         while (!impl->stopRequested) {
-            std::vector<char> report;
             if (!impl->ReadReport(report)) break;
             impl->owner->OnReport(report);
         }

@@ -44,6 +44,9 @@ class CUSBHIDDeviceImpl {
 public:
     explicit CUSBHIDDeviceImpl(CUSBHIDDevice* owner);
     ~CUSBHIDDeviceImpl();
+    // Reader thread: the length of one report, the server's (info) bounded by what the open device
+    // declares; 0 when nothing sensible can be read.
+    size_t ReportLength() const;
 
     bool Open();
     void Close();

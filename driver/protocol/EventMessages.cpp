@@ -17,11 +17,23 @@ void SendDeviceEvent(MessageType code, ObjectHandle manager, const USBButtonDevi
     SendStream(stream);
 }
 
+namespace {
+
+// The channel's little-endian 32-bit field at block[offset].
+void PutLittleEndian32(uint8_t* block, size_t offset, uint32_t value) {
+    for (size_t i = 0; i < 4; ++i) block[offset + i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+}  // namespace
+
+// Runs on a device's reader thread for every changed button. The 16 bytes are the same fields a
+// stream would carry, built on the stack: no stream, no heap block of its own; the send queue's
+// copy is the only allocation.
 void SendButtonEvent(ObjectHandle device, int32_t button, int32_t pressed) {
-    CMemoryStream stream;
-    WriteUInt32(stream, static_cast<uint32_t>(MessageType::ButtonEvent));
-    WriteHandle(stream, device);
-    WriteInt32(stream, button);
-    WriteInt32(stream, pressed);
-    SendStream(stream);
+    uint8_t block[kButtonEventSize];
+    PutLittleEndian32(block, 0, static_cast<uint32_t>(MessageType::ButtonEvent));
+    PutLittleEndian32(block, 4, device);
+    PutLittleEndian32(block, 8, static_cast<uint32_t>(button));
+    PutLittleEndian32(block, 12, static_cast<uint32_t>(pressed));
+    SendMessageToServer(block, static_cast<int>(kButtonEventSize));
 }

@@ -1,6 +1,8 @@
-// The client's event messages: built in a fresh stream and queued for the server.
+// The client's event messages, queued for the server: device events built in a fresh stream,
+// button events (the reader threads' one message) in a fixed block on the stack.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "MessageType.h"
@@ -10,6 +12,7 @@
 void SendDeviceEvent(MessageType code, ObjectHandle manager, const USBButtonDeviceDescriptor& descriptor);
 
 // ButtonEvent (21): code, device handle, button id, pressed flag; 16 bytes.
+constexpr size_t kButtonEventSize = 16;
 void SendButtonEvent(ObjectHandle device, int32_t button, int32_t pressed);
 
 // Hands every byte written to the stream to the channel's send queue.

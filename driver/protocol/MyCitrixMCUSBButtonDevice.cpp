@@ -3,6 +3,7 @@
 #include "DispatcherTrace.h"
 #include "EventMessages.h"
 #include "FormatString.h"
+#include "TraceLog.h"
 
 namespace {
 
@@ -23,6 +24,7 @@ void CMyCitrixMCUSBButtonDevice::OnButtonPressed(const int32_t& code, const int3
     const int32_t button = code;
     const int32_t flag = pressed;
     const ObjectHandle handle = serverHandle.load();
-    TraceDispatcher(FormatString("On button pressed %i, %i", button, flag));
+    // The reader thread's path: no text is formatted while the trace log is off.
+    if (IsTraceLogOn(kClientLogPath)) TraceDispatcher(FormatString("On button pressed %i, %i", button, flag));
     SendButtonEvent(handle, button, flag);
 }

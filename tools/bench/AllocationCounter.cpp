@@ -1,5 +1,7 @@
 // Replaces the global operator new of the benchmark program to count the allocations of the
-// calling thread while counting is on (the dispatch figure's "bytes allocated per message").
+// calling thread while counting is on (the dispatch figure's "bytes allocated per message"), or
+// those of every other thread (the report figure's reader thread).
+#include <atomic>
 #include <cstdlib>
 #include <new>
 
@@ -10,10 +12,20 @@ namespace {
 thread_local bool counting = false;
 thread_local bench::AllocationCount counted;
 
+// Counting of the other threads: on while othersCounting; the thread that started it is left out.
+std::atomic<bool> othersCounting{false};
+thread_local bool othersCounter = false;
+std::atomic<uint64_t> othersCalls{0};
+std::atomic<uint64_t> othersBytes{0};
+
 void* Allocate(size_t size) {
     if (counting) {
         ++counted.calls;
         counted.bytes += size;
+    }
+    if (othersCounting.load(std::memory_order_relaxed) && !othersCounter) {
+        othersCalls.fetch_add(1, std::memory_order_relaxed);
+        othersBytes.fetch_add(size, std::memory_order_relaxed);
     }
     if (void* p = std::malloc(size == 0 ? 1 : size)) return p;
     throw std::bad_alloc();
@@ -31,6 +43,22 @@ void StartCountingAllocations() {
 AllocationCount StopCountingAllocations() {
     counting = false;
     return counted;
+}
+
+void StartCountingOtherThreadsAllocations() {
+    othersCounter = true;
+    othersCalls = 0;
+    othersBytes = 0;
+    othersCounting = true;
+}
+
+AllocationCount StopCountingOtherThreadsAllocations() {
+    othersCounting = false;
+    othersCounter = false;
+    AllocationCount count;
+    count.calls = othersCalls.load();
+    count.bytes = othersBytes.load();
+    return count;
 }
 
 }  // namespace bench

@@ -1,5 +1,5 @@
 // bench <figure>... : prints the figures named (or all). Figures: report, dispatch, enumeration,
-// idle, timeline, session, hotplug. Options: --reports N, --rounds N, --idle-seconds S.
+// idle, timeline, session, hotplug, instructions. Options: --reports N, --rounds N, --idle-seconds S.
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -22,11 +22,12 @@ const Figure kFigures[] = {
     {"report", bench::ReportToQueue},       {"dispatch", bench::DispatchCost}, {"enumeration", bench::Enumeration},
     {"idle", bench::IdleCost},              {"timeline", bench::DeliveryTimeline},
     {"session", bench::CommandSession},     {"hotplug", bench::HotPlugPolls},
+    {"instructions", bench::ReaderInstructions},
 };
 
 int Usage() {
     std::fprintf(stderr,
-                 "usage: bench [--reports N] [--rounds N] [--idle-seconds S] [report|dispatch|enumeration|idle|timeline|session|hotplug]...\n");
+                 "usage: bench [--reports N] [--rounds N] [--idle-seconds S] [report|dispatch|enumeration|idle|timeline|session|hotplug|instructions]...\n");
     return 2;
 }
 

@@ -39,6 +39,9 @@ struct AllocationCount {
 };
 void StartCountingAllocations();
 AllocationCount StopCountingAllocations();
+// The same for the allocations of every thread but the calling one (the driver's reader threads).
+void StartCountingOtherThreadsAllocations();
+AllocationCount StopCountingOtherThreadsAllocations();
 
 // The driver linked into this program. Every call below runs on the calling thread, which plays the
 // engine thread: only it may deliver blocks and take them off the send queue.

@@ -17,5 +17,6 @@ int IdleCost(const Settings& settings);
 int DeliveryTimeline(const Settings& settings);
 int CommandSession(const Settings& settings);
 int HotPlugPolls(const Settings& settings);
+int ReaderInstructions(const Settings& settings);
 
 }  // namespace bench
