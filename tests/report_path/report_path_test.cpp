@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <fstream>
 #include <new>
@@ -102,7 +103,15 @@ std::vector<uint8_t> PressOrRelease(int simId, int i) {
     report[9] = (i % 2 == 0) ? 0x01 : 0x00;
     EXPECT_EQ(TovSim_SendInputReport(simId, report, sizeof report), 1);
     CCitrixClientData& queue = CCitrixClientData::Instance();
-    while (queue.QueuedBlocks() == 0) std::this_thread::yield();
+    // Bounded only so that a reader that never queues fails the test instead of hanging it.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (queue.QueuedBlocks() == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            ADD_FAILURE() << "no block queued for report " << i;
+            return {};
+        }
+        std::this_thread::yield();
+    }
     std::vector<uint8_t> block(*queue.Front());
     queue.Pop();
     return block;
@@ -113,14 +122,12 @@ std::vector<uint8_t> ExpectedEvent(int flag) {
     return {0x15, 0, 0, 0, 0xA7, 0xC7, 0xD1, 0x00, 3, 0, 0, 0, static_cast<uint8_t>(flag), 0, 0, 0};
 }
 
-// Plugs a SpeechMike III and connects the device to it with the listed descriptor, its input
-// report length replaced when inputLength is not 0; two reports warm the path up (the button map
-// is loaded at the first event).
-int ConnectSpeechMike(int32_t inputLength) {
+// Plugs a SpeechMike III and connects the device to it with the listed descriptor; two reports warm
+// the path up (the button map is loaded at the first event).
+int ConnectSpeechMike() {
     TovSim_Reset();
     const int id = TovSim_Plug("SpeechMikeIII");
-    USBButtonDeviceDescriptor descriptor = ListedDescriptor(id);
-    if (inputLength != 0) descriptor.hidInfo.inputReportByteLength = inputLength;
+    const USBButtonDeviceDescriptor descriptor = ListedDescriptor(id);
     Command(ServerProxy::EncodeCreateDevice(kDevice));
     Command(ServerProxy::EncodeInitDevice(kDevice, descriptor));
     Command(ServerProxy::EncodeConnectDevice(kDevice, true));
@@ -153,7 +160,7 @@ TEST(ReportPath, AReportAllocatesOnlyTheQueuedCopyAndFormatsNoTraceText) {
     ASSERT_GE(queueAllocations, 1u);
     ASSERT_LE(queueAllocations, 2u);
 
-    const int id = ConnectSpeechMike(0);
+    const int id = ConnectSpeechMike();
     const uint64_t formattedBefore = FormattedTextCount();
     uint64_t counted = 0;
     {
@@ -169,24 +176,31 @@ TEST(ReportPath, AReportAllocatesOnlyTheQueuedCopyAndFormatsNoTraceText) {
     Command(ServerProxy::EncodeDeleteDevice(kDevice));
 }
 
-// The server names the input report length (up to 64 KB); the reader's buffer is bounded by the
-// device's own report (10 bytes), and the reports are still decoded.
-TEST(ReportPath, TheReportBufferIsBoundedByTheDevicesOwnLength) {
+// The server names the input report length (up to 64 KB). A record whose length is not the
+// device's own does not describe the device and is refused at the opening, so no reader ever sizes
+// a buffer by it; with the device's own length, the new reader's largest allocation is far below
+// what the server could have named.
+TEST(ReportPath, TheReportBufferIsSizedByTheDevicesOwnLength) {
     testThread = true;
-    const int id = ConnectSpeechMike(0xFFFF);
-    {
-        CountingWindow window;
-        for (int i = 0; i < 4; ++i) ASSERT_EQ(PressOrRelease(id, i), ExpectedEvent(i % 2 == 0 ? 1 : 0));
-    }
-    EXPECT_LT(largest.load(), 0xFFFFu) << "the largest allocation on the reader's path";
-    // A new opening sizes its buffer once: counted from the Connect on, the largest allocation of
-    // the reader thread is the device's 10-byte report, never the server's 65535 bytes.
-    Command(ServerProxy::EncodeConnectDevice(kDevice, false));
+    TovSim_Reset();
+    const int id = TovSim_Plug("SpeechMikeIII");
+    const USBButtonDeviceDescriptor listed = ListedDescriptor(id);
+    USBButtonDeviceDescriptor claimed = listed;
+    claimed.hidInfo.inputReportByteLength = 0xFFFF;
+    Command(ServerProxy::EncodeCreateDevice(kDevice));
+    Command(ServerProxy::EncodeInitDevice(kDevice, claimed));
+    Command(ServerProxy::EncodeConnectDevice(kDevice, true));
+    EXPECT_EQ(TovSim_ReaderCount(id), 0) << "a record with the server's 65535-byte report was opened";
+    Command(ServerProxy::EncodeDeleteDevice(kDevice));
+
+    Command(ServerProxy::EncodeCreateDevice(kDevice));
+    Command(ServerProxy::EncodeInitDevice(kDevice, listed));
     {
         CountingWindow window;
         Command(ServerProxy::EncodeConnectDevice(kDevice, true));
+        ASSERT_EQ(TovSim_ReaderCount(id), 1);
         for (int i = 0; i < 4; ++i) ASSERT_EQ(PressOrRelease(id, i), ExpectedEvent(i % 2 == 0 ? 1 : 0));
-        EXPECT_LT(largest.load(), 1000u) << "the largest allocation of the new reader";
+        EXPECT_LT(largest.load(), 1000u) << "the largest allocation of the reader";
     }
     Command(ServerProxy::EncodeDeleteDevice(kDevice));
 }
