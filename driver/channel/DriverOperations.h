@@ -24,7 +24,8 @@ int DriverGetLastError(VD* vd, VDLASTERROR* lastError);
 // there would wait under the loader's lock. DriverUnload ends the session: the bound client
 // releases its objects (each reader stopped with its bounded wait) and the queued blocks and channel
 // fields are dropped. A reader that is still in its failure box or past its stop wait keeps the
-// module mapped through its own reference until it ends.
+// module mapped through its own reference until it ends; the trace line "VdUnload: %i thread(s)
+// still running keep the module loaded" then says how many there are.
 void DriverUnload();
 
 // Called by Load: when the module stayed mapped since an earlier DriverUnload (a reader of that

@@ -9,6 +9,13 @@ void DriverUnload() {
     CCitrixClientData& state = CCitrixClientData::Instance();
     if (state.client) state.client->OnUnload();
     state.EndSession();
+    // A thread still running here (a reader in its failure box, or one past its stop wait) holds
+    // the module until it ends. Reading the count also orders this thread after the last steps of
+    // every thread that has ended (the count is atomic).
+    const int running = CThread::RunningThreads();
+    if (running > 0) {
+        TraceClient(FormatString("VdUnload: %i thread(s) still running keep the module loaded", running));
+    }
 }
 
 void DriverLoadAfterUnload() {
