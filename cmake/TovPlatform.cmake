@@ -14,6 +14,10 @@ else()
   set(TOV_WINDOWS OFF)
   set(TOV_PLATFORM_SUFFIX posix)
   set(TOV_ARCH native)
+  # g++ gives static data of inline functions and templates the binding STB_GNU_UNIQUE, and the C
+  # library never unmaps a module that defines such a symbol: the driver module would then stay
+  # mapped after the ICA Client's dlclose. Plain weak symbols do the same job for one module.
+  add_compile_options($<$<CXX_COMPILER_ID:GNU>:-fno-gnu-unique>)
 endif()
 
 add_compile_options(-Wall -Wextra -Wno-unused-parameter)

@@ -38,6 +38,8 @@ struct CThreadData {
 
 namespace {
 
+std::atomic<int> g_runningThreads{0};  // see CThread::RunningThreads
+
 void Drop(CThreadRun* run) {
     if (run->references.fetch_sub(1) == 1) {
         run->endSignal.Close();
@@ -99,8 +101,10 @@ bool CThread::Start(int param) {
     run->references.store(2);  // the owner's and the thread's
     // Set before the thread exists: Run may call RunAfterEnd at once.
     data->current = run;
+    g_runningThreads.fetch_add(1);
     void* thread = threadplatform::StartThread(&CThread::ThreadProcedure, run);
     if (!thread) {
+        g_runningThreads.fetch_sub(1);
         data->current = nullptr;
         run->running.store(false);
         run->references.store(1);
@@ -118,6 +122,8 @@ bool CThread::WaitForEnd(uint32_t milliseconds) {
     if (!run || !run->running.load()) return true;
     return run->endSignal.Wait(milliseconds);
 }
+
+int CThread::RunningThreads() { return g_runningThreads.load(); }
 
 bool CThread::IsRunning() const { return data->current != nullptr && data->current->running.load(); }
 
@@ -144,5 +150,6 @@ unsigned CThread::ThreadProcedure(void* argument) {
         }
     }
     Drop(run);
+    g_runningThreads.fetch_sub(1);
     return 0;
 }

@@ -38,6 +38,10 @@ public:
     // True between a successful Start and the return of Run.
     bool IsRunning() const;
 
+    // Threads started by any CThread of this module that have not yet finished their last step
+    // (their RunAfterEnd work included): each of them still holds the module mapped. Any thread.
+    static int RunningThreads();
+
 protected:
     // Called by Run on its own thread: work to do on this thread after Run has returned and the
     // thread counts as ended (WaitForEnd returns, the destructor does not wait, Start may start the

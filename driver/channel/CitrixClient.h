@@ -18,6 +18,12 @@ public:
     // Called at every poll, on the engine thread, before anything is sent.
     virtual void OnPoll() = 0;
 
+    // The ICA Client unloads the driver (VdUnload, engine thread): the client releases every object
+    // of the session that ends, so that no thread, descriptor or handle of it outlives the unload
+    // and a later Load finds nothing of it. The client stays bound: it is a static object of the
+    // module and lives as long as the module stays mapped.
+    virtual void OnUnload() {}
+
 protected:
     // Destroying the client does not unbind it; it is a static object that lives until process exit.
     ~CCitrixClient() = default;

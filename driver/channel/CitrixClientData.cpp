@@ -21,6 +21,26 @@ void CCitrixClientData::Pop() {
     if (!sendQueue.empty()) sendQueue.pop_front();
 }
 
+void CCitrixClientData::EndSession() {
+    std::list<std::vector<uint8_t>> dropped;
+    {
+        CCriticalSectionLocker locker(lock);
+        dropped.swap(sendQueue);
+    }
+    wdData = nullptr;
+    channelNumber = 0;
+    queueVirtualWrite = nullptr;
+    maxDataSize = 0;
+    hpcMode = false;
+    sessionEnded = true;
+}
+
+bool CCitrixClientData::TakeEndedSession() {
+    const bool ended = sessionEnded;
+    sessionEnded = false;
+    return ended;
+}
+
 size_t CCitrixClientData::QueuedBlocks() {
     CCriticalSectionLocker locker(lock);
     return sendQueue.size();

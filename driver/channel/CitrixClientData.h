@@ -27,6 +27,14 @@ public:
     void Pop();  // removes the first block if there is one
     size_t QueuedBlocks();
 
+    // The session ends (VdUnload, engine thread): the queued blocks are dropped and the channel
+    // fields go back to their initial values, so that a Load in a module that stayed mapped finds
+    // nothing of the session. The bound client stays, and so do firstPoll (its line is written once
+    // per mapping of the module) and the time of the last send (the pacing).
+    void EndSession();
+    // True from EndSession until the next Load has seen it (TakeEndedSession). Engine thread.
+    bool TakeEndedSession();
+
     CCriticalSectionClass lock;  // guards sendQueue, nothing else
 
     // Written by the binding at library load and by DriverOpen, DriverPoll and
@@ -49,4 +57,5 @@ private:
     CCitrixClientData& operator=(const CCitrixClientData&) = delete;
 
     std::list<std::vector<uint8_t>> sendQueue;  // guarded by lock
+    bool sessionEnded = false;                  // engine thread only
 };

@@ -58,10 +58,14 @@ extern "C" int TOV_ICA_CALL Load(DLLLINK* link) {
     link->pProcedures = g_procedures;
     link->pData = &g_vd;
     g_libMgrCallTable = link->pLibMgrCallTable;
+    DriverLoadAfterUnload();  // traces only in a module that stayed mapped since an unload
     return ica::kStatusSuccess;
 }
 
+// The driver's unload notice (see DriverUnload): the session's objects, threads and blocks go here,
+// on the engine thread, before the ICA Client closes the library.
 int TOV_ICA_CALL VdUnload(VD*, DLLLINK* link, uint16_t*) {
+    DriverUnload();
     if (link) {
         link->ProcCount = 0;
         link->pProcedures = nullptr;

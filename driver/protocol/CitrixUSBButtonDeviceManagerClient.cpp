@@ -45,6 +45,27 @@ CCitrixUSBButtonDeviceManagerClient::~CCitrixUSBButtonDeviceManagerClient() {
 
 void CCitrixUSBButtonDeviceManagerClient::OnPoll() {}
 
+void CCitrixUSBButtonDeviceManagerClient::OnUnload() {
+    // Taken out of the registry one by one before each is destroyed, so that nothing can find an
+    // object that is going. A failing destructor must not keep the rest alive.
+    while (!managers.empty()) {
+        CMyCitrixMCUSBButtonDeviceManager* const manager = managers.front();
+        managers.pop_front();
+        try {
+            delete manager;
+        } catch (...) {
+        }
+    }
+    while (!devices.empty()) {
+        CMyCitrixMCUSBButtonDevice* const device = devices.front();
+        devices.pop_front();
+        try {
+            ReleaseDevice(device);
+        } catch (...) {
+        }
+    }
+}
+
 int CCitrixUSBButtonDeviceManagerClient::OnDataReceived(const uint8_t* data, uint16_t size) {
     // Nothing may leave towards the ICA Client: a failing operation ends its message here, traced.
     try {
@@ -218,13 +239,17 @@ void CCitrixUSBButtonDeviceManagerClient::DeleteDevice(ObjectHandle handle) {
             // from then on and deletes it itself once it has ended. The send queue lives for the
             // whole process.
             devices.erase(it);
-            device->Disconnect();
-            device->channelClient = nullptr;
-            if (!device->ReleaseWhenReaderEnds([device] { delete device; })) delete device;
+            ReleaseDevice(device);
             return;
         }
     }
     TraceDispatcherError("Could not find/delete device for " + HandleText(handle));
+}
+
+void CCitrixUSBButtonDeviceManagerClient::ReleaseDevice(CMyCitrixMCUSBButtonDevice* device) {
+    device->Disconnect();
+    device->channelClient = nullptr;
+    if (!device->ReleaseWhenReaderEnds([device] { delete device; })) delete device;
 }
 
 CMyCitrixMCUSBButtonDevice* CCitrixUSBButtonDeviceManagerClient::FindDevice(ObjectHandle handle) {

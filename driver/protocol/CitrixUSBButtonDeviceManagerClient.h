@@ -22,8 +22,9 @@ class CMyCitrixMCUSBButtonDeviceManager;
 class CCitrixUSBButtonDeviceManagerClient : public CCitrixClient {
 public:
     CCitrixUSBButtonDeviceManagerClient();
-    // Module unload (process exit): the lists are emptied, the objects still registered are left as
-    // they are; waiting for their reader threads here would block under the loader lock.
+    // Library destructor (dlclose, FreeLibrary, process exit): the lists are emptied, the objects
+    // still registered are left as they are; waiting for their reader threads here would block
+    // under the loader lock. After a VdUnload (OnUnload) the lists are empty already.
     ~CCitrixUSBButtonDeviceManagerClient();
 
     // Decodes and executes one message. Every recognised command has queued its reply before this
@@ -31,6 +32,11 @@ public:
     // without a reply. Nothing is thrown. Always 0.
     int OnDataReceived(const uint8_t* data, uint16_t size) override;
     void OnPoll() override;
+    // VdUnload, engine thread: every registered manager is destroyed (its notifications end), and
+    // every device is released as DeleteDevice releases it (reader stopped with its bounded wait; a
+    // reader still running after it owns its device and deletes it when it ends). The registry is
+    // empty afterwards, so a later Load in the same mapping finds no object of this session.
+    void OnUnload() override;
 
     // The registry, in creation order (a lookup takes the first object with the handle).
     const std::list<CMyCitrixMCUSBButtonDeviceManager*>& Managers() const { return managers; }
@@ -45,6 +51,8 @@ private:
     void CreateDevice(ObjectHandle handle);
     void DeleteDevice(ObjectHandle handle);
     CMyCitrixMCUSBButtonDevice* FindDevice(ObjectHandle handle);
+    // Destroys a device taken out of the registry, or hands it to its still-running reader.
+    void ReleaseDevice(CMyCitrixMCUSBButtonDevice* device);
 
     std::list<CMyCitrixMCUSBButtonDeviceManager*> managers;  // owned entries
     std::list<CMyCitrixMCUSBButtonDevice*> devices;          // owned entries

@@ -244,6 +244,16 @@ void EngineSimulator::Shutdown() {
     engine->Stop();
 }
 
+bool EngineSimulator::CloseLibrary() {
+    Shutdown();  // the engine thread has ended: nothing calls into the module any more
+    void* const closing = module;
+    module = nullptr;
+    modulePump = nullptr;
+    procedures = nullptr;
+    vdData = nullptr;
+    return CloseModule(closing);
+}
+
 void EngineSimulator::Deliver(std::vector<uint8_t>& block) {
     if (!opened || !wd->HookRegistered()) {
         std::lock_guard<std::mutex> lock(recordMutex);

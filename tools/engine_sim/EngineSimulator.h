@@ -100,6 +100,9 @@ public:
     // Stops polling, closes and unloads the driver if loaded, delivers nothing more and ends the
     // engine thread. The module itself stays loaded. Idempotent.
     void Shutdown();
+    // Shutdown, then closes the module's library (dlclose, FreeLibrary) as the ICA Client does when
+    // it unloads a driver. False when no module was loaded by path or the system refused.
+    bool CloseLibrary();
 
     // The link record after Load (or Unload), and direct calls of the driver's table entries:
     // entry(VD record, param, size) on the engine thread. -1 when no table is loaded.

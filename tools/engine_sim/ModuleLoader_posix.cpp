@@ -13,6 +13,8 @@ void* OpenModule(const std::string& path, std::string& error) {
     return module;
 }
 
+bool CloseModule(void* module) { return module && dlclose(module) == 0; }
+
 void* FindExport(void* module, const char* name) { return module ? dlsym(module, name) : nullptr; }
 
 }  // namespace enginesim

@@ -12,6 +12,8 @@ void* OpenModule(const std::string& path, std::string& error) {
     return module;
 }
 
+bool CloseModule(void* module) { return module && FreeLibrary(static_cast<HMODULE>(module)) != 0; }
+
 void* FindExport(void* module, const char* name) {
     return module ? reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(module), name)) : nullptr;
 }
