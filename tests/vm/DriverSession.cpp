@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -139,6 +140,16 @@ std::vector<USBButtonDeviceDescriptor> DriverSession::List(ObjectHandle manager)
 
 int Threads() { return CountEntries("/proc/self/task"); }
 int Descriptors() { return CountEntries("/proc/self/fd"); }
+
+int OpenOn(const std::string& node) {
+    int n = 0;
+    for (int fd = 0; fd < 1024; ++fd) {
+        char link[256];
+        const ssize_t len = readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), link, sizeof(link) - 1);
+        if (len > 0 && std::string(link, static_cast<size_t>(len)) == node) ++n;
+    }
+    return n;
+}
 
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
     const auto end = std::chrono::steady_clock::now() + timeout;

@@ -54,6 +54,9 @@ std::string DriverPath();
 int Threads();
 int Descriptors();
 
+// How many descriptors of this process are open on `node` (the driver opens it on ConnectDevice).
+int OpenOn(const std::string& node);
+
 // Waits up to `timeout` for `condition`, looking again every few milliseconds.
 bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
 

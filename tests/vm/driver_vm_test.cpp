@@ -82,16 +82,6 @@ Played Play(const std::string& key, size_t index = 0) {
     return p;
 }
 
-// How many descriptors of this process are open on `node`.
-int OpenOn(const std::string& node) {
-    int n = 0;
-    for (int fd = 0; fd < 1024; ++fd) {
-        char link[256];
-        const ssize_t len = readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), link, sizeof(link) - 1);
-        if (len > 0 && std::string(link, static_cast<size_t>(len)) == node) ++n;
-    }
-    return n;
-}
 
 class DriverVm : public ::testing::Test {
 protected:

@@ -23,16 +23,6 @@ namespace {
 constexpr ObjectHandle kManager = 0x00C0FFE1;
 constexpr auto kWait = 20s;
 
-// How many descriptors of this process are open on node.
-int OpenOn(const std::string& node) {
-    int n = 0;
-    for (int fd = 0; fd < 1024; ++fd) {
-        char link[256];
-        const ssize_t len = readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), link, sizeof(link) - 1);
-        if (len > 0 && std::string(link, static_cast<size_t>(len)) == node) ++n;
-    }
-    return n;
-}
 
 bool Listed(ObjectHandle manager, const std::string& node, USBButtonDeviceDescriptor& descriptor) {
     for (const USBButtonDeviceDescriptor& d : DriverSession::Get().List(manager)) {
