@@ -41,13 +41,17 @@ void CUSBButtonDevice::Disconnect() { data->Disconnect(); }
 
 bool CUSBButtonDevice::IsConnected() { return data->IsOpen(); }
 
-bool CUSBButtonDevice::ReleaseWhenReaderEnds(std::function<void()> release) {
-    return data->ReleaseWhenReaderEnds(std::move(release));
+void CUSBButtonDevice::QueueLEDs(const std::list<LEDSetting>& settings, HIDWriteDone done) {
+    data->QueueLEDReport(settings, std::move(done));
 }
 
-void CUSBButtonDevice::DisconnectAndWaitForReader() {
+bool CUSBButtonDevice::ReleaseWhenThreadsEnd(std::function<void()> release) {
+    return data->ReleaseWhenThreadsEnd(std::move(release));
+}
+
+void CUSBButtonDevice::DisconnectAndWaitForThreads() {
     Disconnect();
-    data->WaitForReaderEnd(CSemaphoreClass::kInfinite);
+    data->WaitForThreadsEnd(CSemaphoreClass::kInfinite);
 }
 
 bool CUSBButtonDevice::ConnectToDevice(int32_t vendorID, int32_t productID,

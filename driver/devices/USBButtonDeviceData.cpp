@@ -126,6 +126,23 @@ void CUSBButtonDeviceData::SendLEDReport(const std::list<LEDSetting>& settings) 
     if (SendsLEDReports(vendorID, productID)) Write(report);
 }
 
+void CUSBButtonDeviceData::QueueLEDReport(const std::list<LEDSetting>& settings, HIDWriteDone done) {
+    if (!settings.empty()) {
+        int32_t vendorID = 0;
+        int32_t productID = 0;
+        {
+            CCriticalSectionLocker locker(lock);
+            vendorID = descriptor.hidInfo.vendorID;
+            productID = descriptor.hidInfo.productID;
+        }
+        if (SendsLEDReports(vendorID, productID)) {
+            QueueWrite(BuildLEDReport(productID, settings), std::move(done));
+            return;
+        }
+    }
+    if (done) done(nullptr);  // nothing to send: done at once
+}
+
 bool CUSBButtonDeviceData::Connect() {
     if (IsOpen()) Close();
     ApplyPendingInfo();

@@ -34,6 +34,8 @@ public:
     const USBButtonDeviceDescriptor& GetDescriptor() const { return descriptor; }
     void EnableButtonEvents(bool enabled);
     void SendLEDReport(const std::list<LEDSetting>& settings);
+    // The same report queued for the writer thread (CUSBButtonDevice::QueueLEDs).
+    void QueueLEDReport(const std::list<LEDSetting>& settings, HIDWriteDone done);
     bool Connect();
     void Disconnect();
     // The HID device part and the pressed buttons of the other device.

@@ -1,11 +1,11 @@
 // The native handles of one HID device: a descriptor read after poll() together with a wake-up
-// descriptor (an eventfd) for stopping, and a second descriptor written synchronously. The reads go
+// descriptor (an eventfd) for stopping, and a second descriptor written synchronously (on the
+// device's writer thread). The reads go
 // through the backend (hidseam::ReadInputReport), which knows the device's report layout; a write
 // takes the report as Windows does, report-id byte first, which is also what hidraw expects (0 for
 // a device without numbered reports: the kernel's USB HID driver drops it before sending).
 #include <poll.h>
 #include <sys/eventfd.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -89,9 +89,7 @@ void CHIDDeviceIOPosix::WakeReader() {
 }
 
 bool CHIDDeviceIOPosix::Write(const std::vector<char>& report, size_t length) {
-    ssize_t written = send(writeDescriptor, report.data(), length, MSG_NOSIGNAL);
-    if (written < 0 && errno == ENOTSOCK) written = write(writeDescriptor, report.data(), length);
-    return written >= 0 && static_cast<size_t>(written) == length;
+    return writeDescriptor >= 0 && hidseam::WriteOutputReport(writeDescriptor, report.data(), length);
 }
 
 bool CHIDDeviceIOPosix::Read(std::vector<char>& report, const std::atomic<bool>& stopRequested) {

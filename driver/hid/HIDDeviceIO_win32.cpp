@@ -64,8 +64,7 @@ void CHIDDeviceIOWin32::WakeReader() {
 bool CHIDDeviceIOWin32::CanWrite() const { return writeHandle != nullptr; }
 
 bool CHIDDeviceIOWin32::Write(const std::vector<char>& report, size_t length) {
-    DWORD written = 0;
-    return WriteFile(writeHandle, report.data(), static_cast<DWORD>(length), &written, nullptr) != FALSE;
+    return hidseam::WriteOutputReport(reinterpret_cast<hidseam::Handle>(writeHandle), report.data(), length);
 }
 
 // The event may have been set by WakeReader rather than by the read, so it is reset first; a read

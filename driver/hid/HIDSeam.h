@@ -4,7 +4,8 @@
 //
 // Handles are Windows HANDLE values on Windows and file descriptors natively, both as intptr_t.
 // What the calls return is used with the platform's ordinary I/O afterwards: ReadFile, WriteFile,
-// CancelIo and CloseHandle on Windows; poll, recv, send and close natively.
+// CancelIo and CloseHandle on Windows; poll and close natively. Output reports are written through
+// WriteOutputReport, so a test bus can hold or fail a write.
 #pragma once
 
 #include <cstdint>
@@ -104,6 +105,13 @@ Handle OpenPath(const std::string& path, uint32_t access, uint32_t share, uint32
 
 // CloseHandle, or close natively, of what OpenPath returned.
 void ClosePath(Handle handle);
+
+// WriteFile on a write handle (synchronous, no OVERLAPPED), or write natively: one output report of
+// length bytes, report-id byte first. Blocks for as long as the device takes to accept it (a device
+// without an interrupt-OUT endpoint takes it as a control transfer, which may last seconds), so it
+// is called on a device's writer thread, never on the engine thread. True when all length bytes
+// were written; false with the system's last error set.
+bool WriteOutputReport(Handle handle, const char* report, size_t length);
 
 // HidD_GetAttributes; attributes.size must hold 12.
 bool GetAttributes(Handle handle, Attributes& attributes);

@@ -1,6 +1,7 @@
 #include "USBHIDDevice.h"
 
 #include <atomic>
+#include <deque>
 #include <utility>
 
 #include "FormatString.h"
@@ -23,9 +24,13 @@ bool CUSBHIDDevice::IsOpen() const { return impl->isOpen; }
 void CUSBHIDDevice::Write(const std::vector<char>& report) { impl->Write(report); }
 USBHIDDeviceInfo& CUSBHIDDevice::Info() { return impl->info; }
 const USBHIDDeviceInfo& CUSBHIDDevice::Info() const { return impl->info; }
+void CUSBHIDDevice::QueueWrite(const std::vector<char>& report, HIDWriteDone done) {
+    impl->QueueWrite(report, std::move(done));
+}
 bool CUSBHIDDevice::WaitForReaderEnd(uint32_t milliseconds) { return impl->thread.WaitForEnd(milliseconds); }
-bool CUSBHIDDevice::ReleaseWhenReaderEnds(std::function<void()> release) {
-    return impl->ReleaseWhenReaderEnds(std::move(release));
+bool CUSBHIDDevice::WaitForThreadsEnd(uint32_t milliseconds) { return impl->WaitForThreadsEnd(milliseconds); }
+bool CUSBHIDDevice::ReleaseWhenThreadsEnd(std::function<void()> release) {
+    return impl->ReleaseWhenThreadsEnd(std::move(release));
 }
 
 namespace {
@@ -48,6 +53,7 @@ CUSBHIDDeviceImpl::CUSBHIDDeviceImpl(CUSBHIDDevice* owner)
     : owner(owner),
       io(CHIDDeviceIO::Create()),
       thread(this),
+      writer(this),
       isOpen(false),
       stopRequested(false) {}
 
@@ -57,9 +63,9 @@ CUSBHIDDeviceImpl::~CUSBHIDDeviceImpl() {
 
 bool CUSBHIDDeviceImpl::Open() {
     if (isOpen) Close();
-    // The reader of an earlier opening that Close could not wait for still owns the handles: the
-    // device stays closed, as when no reader can be started.
-    if (thread.IsRunning()) return false;
+    // The reader or writer of an earlier opening that Close did not wait for still owns the
+    // handles: the device stays closed, as when no reader can be started.
+    if (thread.IsRunning() || writer.IsRunning()) return false;
     // The path may come from the server (InitDevice, AssignDevice): only an interface the platform
     // lists now is opened. Anything else is refused as a path that cannot be opened, before any
     // call touches it.
@@ -68,7 +74,10 @@ bool CUSBHIDDeviceImpl::Open() {
         throw FormatString("CreateFile of %s for reading failed", info.devicePath.c_str());
     }
     // A reader that ended by itself left the handles of the previous opening; Open replaces them.
-    handlesAbandoned = false;
+    {
+        CCriticalSectionLocker locker(endLock);
+        handlesAbandoned = false;
+    }
     io->Open(info.devicePath);
     // The interface numbers are handed out again: the path may now reach another device than the
     // one info describes (a foot switch on the node a hand-set had). Its reports would be decoded
@@ -80,51 +89,114 @@ bool CUSBHIDDeviceImpl::Open() {
     }
     isOpen = true;
     stopRequested = false;
+    writer.Restart();
     {
         CCriticalSectionLocker locker(endLock);
-        readerEnded = false;
+        runningThreads = 1;
         releaseAtEnd = nullptr;
     }
     const bool started = thread.Start(0);
     if (!started) {
         CCriticalSectionLocker locker(endLock);
-        readerEnded = true;
+        runningThreads = 0;
     }
     return started;
 }
 
 // Runs on the owner's thread, in the driver the ICA Client's engine thread, which must not be held:
-// the wait is bounded. When it times out the reader keeps the handles (see the class comment).
+// the reader's wait is bounded, and a write under way is not waited for at all. Whatever still runs
+// afterwards keeps the handles (see the class comment).
 void CUSBHIDDeviceImpl::Close() {
     if (!isOpen) return;
     stopRequested = true;
     io->WakeReader();
-    if (thread.WaitForEnd(stopWaitMilliseconds)) {
-        io->Close();
-    } else {
-        handlesAbandoned = true;
+    std::deque<std::pair<std::vector<char>, HIDWriteDone>> dropped;
+    const bool writeUnderWay = writer.Stop(dropped);
+    thread.WaitForEnd(stopWaitMilliseconds);
+    // An idle writer ends as soon as it sees the stop.
+    if (!writeUnderWay) writer.WaitForEnd(stopWaitMilliseconds);
+    bool closeNow = false;
+    {
+        CCriticalSectionLocker locker(endLock);
+        closeNow = runningThreads == 0;
+        handlesAbandoned = !closeNow;
     }
+    if (closeNow) io->Close();
     isOpen = false;
+    // The reports that never reached the device are reported as written to a closed device.
+    const std::string notWritten = "Invalid file handle. Can not write to this device";
+    for (auto& report : dropped) {
+        if (!report.second) continue;
+        try {
+            report.second(&notWritten);
+        } catch (...) {
+        }
+    }
 }
 
-bool CUSBHIDDeviceImpl::ReleaseWhenReaderEnds(std::function<void()> release) {
+bool CUSBHIDDeviceImpl::ReleaseWhenThreadsEnd(std::function<void()> release) {
     CCriticalSectionLocker locker(endLock);
-    if (readerEnded) return false;
+    if (runningThreads == 0) return false;
     releaseAtEnd = std::move(release);
     return true;
 }
 
-std::function<void()> CUSBHIDDeviceImpl::EndReader() {
-    // The owner's thread touches io again only once this reader has ended (Open refuses before).
-    if (handlesAbandoned.exchange(false)) io->Close();
+std::function<void()> CUSBHIDDeviceImpl::EndThread() {
     std::function<void()> release;
-    CCriticalSectionLocker locker(endLock);
-    readerEnded = true;
-    release.swap(releaseAtEnd);
+    bool closeHandles = false;
+    {
+        CCriticalSectionLocker locker(endLock);
+        if (runningThreads > 0) --runningThreads;
+        if (runningThreads > 0) return release;
+        closeHandles = handlesAbandoned;
+        handlesAbandoned = false;
+        release.swap(releaseAtEnd);
+    }
+    // The owner's thread touches io again only once this thread has ended (Open refuses before).
+    if (closeHandles) io->Close();
     return release;
 }
 
+bool CUSBHIDDeviceImpl::WaitForThreadsEnd(uint32_t milliseconds) {
+    const bool readerEnded = thread.WaitForEnd(milliseconds);
+    return writer.WaitForEnd(milliseconds) && readerEnded;
+}
+
+// Checks on the owner's thread, as the synchronous write does; the write itself is the writer's.
 void CUSBHIDDeviceImpl::Write(const std::vector<char>& report) {
+    CheckWrite(report);
+    if (!WriteNow(report)) throw FormatString("WriteFile to %s failed", info.devicePath.c_str());
+}
+
+void CUSBHIDDeviceImpl::QueueWrite(const std::vector<char>& report, HIDWriteDone done) {
+    CheckWrite(report);
+    const CHIDReportWriter::Queued queued = writer.Queue(report, info.devicePath, std::move(done));
+    if (queued == CHIDReportWriter::Queued::kRefused) {
+        throw FormatString("WriteFile to %s failed", info.devicePath.c_str());
+    }
+    if (queued == CHIDReportWriter::Queued::kStartWriter && !StartWriter()) {
+        writer.Unqueue();
+        throw FormatString("WriteFile to %s failed", info.devicePath.c_str());
+    }
+}
+
+// The writer that emptied the queue last is past its last write and ending; waiting for it takes no
+// device time.
+bool CUSBHIDDeviceImpl::StartWriter() {
+    if (!writer.WaitForEnd(stopWaitMilliseconds)) return false;
+    {
+        CCriticalSectionLocker locker(endLock);
+        ++runningThreads;
+    }
+    if (writer.Start(0)) return true;
+    CCriticalSectionLocker locker(endLock);
+    --runningThreads;
+    return false;
+}
+
+bool CUSBHIDDeviceImpl::WriteNow(const std::vector<char>& report) { return io->Write(report, report.size()); }
+
+void CUSBHIDDeviceImpl::CheckWrite(const std::vector<char>& report) const {
     // After a Close the handles are not the owner's to use, even while a reader still holds them.
     if (!isOpen || !io->CanWrite()) throw std::string("Invalid file handle. Can not write to this device");
     const uint32_t size = static_cast<uint32_t>(report.size());
@@ -137,7 +209,6 @@ void CUSBHIDDeviceImpl::Write(const std::vector<char>& report) {
         throw FormatString("Too big buffer (%i bytes) to send. Required size is %i bytes", static_cast<int>(size),
                            static_cast<int>(required));
     }
-    if (!io->Write(report, required)) throw FormatString("WriteFile to %s failed", info.devicePath.c_str());
 }
 
 size_t CUSBHIDDeviceImpl::ReportLength() const {
@@ -191,7 +262,7 @@ void CUSBDeviceThread::Run(int) {
     }
     // The last use of impl: what the owner handed over is released once this thread counts as
     // ended, which may destroy impl and this thread object (the work keeps its own copies).
-    std::function<void()> release = impl->EndReader();
+    std::function<void()> release = impl->EndThread();
     if (failure.empty() && !release) return;
     RunAfterEnd([failure, release] {
         if (release) release();

@@ -30,8 +30,6 @@ private:
     CMemoryStream stream;
 };
 
-void SendReply(MessageType code, ObjectHandle handle) { CReply(code, handle).Send(); }
-
 std::string Dump(const uint8_t* data, uint16_t size) { return FormatBufferDump(data, size); }
 
 }  // namespace
@@ -166,8 +164,13 @@ void CCitrixUSBButtonDeviceManagerClient::Execute(CMemoryStream& stream, uint32_
         std::list<LEDSetting> settings;
         ReadLEDSettingList(stream, settings);
         TraceDispatcher("SetLEDs with device " + h);
-        if (CMyCitrixMCUSBButtonDevice* device = FindDevice(handle)) device->SetLEDs(settings);
-        SendReply(MessageType::SetLEDsReply, handle);
+        // The device writes the report on its own writer thread and replies from there once the
+        // device has taken it: a stalled device never holds this engine thread.
+        if (CMyCitrixMCUSBButtonDevice* device = FindDevice(handle)) {
+            device->SetLEDsThenReply(settings);
+        } else {
+            SendReply(MessageType::SetLEDsReply, handle);
+        }
         return;
     }
 
@@ -233,11 +236,12 @@ void CCitrixUSBButtonDeviceManagerClient::DeleteDevice(ObjectHandle handle) {
         if ((*it)->serverHandle.load() == handle) {
             CMyCitrixMCUSBButtonDevice* const device = *it;
             // Out of the registry first. Then the reader is stopped with a bounded wait on this
-            // engine thread. A reader still running after it (stuck in its report handler) still
+            // engine thread, and the writer without waiting for a write under way. A reader still
+            // running after it (stuck in its report handler), or a writer still in a write, still
             // uses the device, its state, lock and the send queue it reaches: the device is unbound,
-            // so nothing more is sent for a handle the server has deleted, and the reader owns it
-            // from then on and deletes it itself once it has ended. The send queue lives for the
-            // whole process.
+            // so nothing more is sent for a handle the server has deleted, and the last of them
+            // owns it from then on and deletes it itself once it has ended. The send queue lives
+            // for the whole process.
             devices.erase(it);
             ReleaseDevice(device);
             return;
@@ -249,7 +253,7 @@ void CCitrixUSBButtonDeviceManagerClient::DeleteDevice(ObjectHandle handle) {
 void CCitrixUSBButtonDeviceManagerClient::ReleaseDevice(CMyCitrixMCUSBButtonDevice* device) {
     device->Disconnect();
     device->channelClient = nullptr;
-    if (!device->ReleaseWhenReaderEnds([device] { delete device; })) delete device;
+    if (!device->ReleaseWhenThreadsEnd([device] { delete device; })) delete device;
 }
 
 CMyCitrixMCUSBButtonDevice* CCitrixUSBButtonDeviceManagerClient::FindDevice(ObjectHandle handle) {

@@ -37,3 +37,11 @@ void SendButtonEvent(ObjectHandle device, int32_t button, int32_t pressed) {
     PutLittleEndian32(block, 12, static_cast<uint32_t>(pressed));
     SendMessageToServer(block, static_cast<int>(kButtonEventSize));
 }
+
+// Also the SetLEDs reply, which a device's writer thread queues once its report was written.
+void SendReply(MessageType code, ObjectHandle handle) {
+    uint8_t block[8];
+    PutLittleEndian32(block, 0, static_cast<uint32_t>(code));
+    PutLittleEndian32(block, 4, handle);
+    SendMessageToServer(block, static_cast<int>(sizeof(block)));
+}

@@ -1,5 +1,6 @@
 // The client's event messages, queued for the server: device events built in a fresh stream,
-// button events (the reader threads' one message) in a fixed block on the stack.
+// button events (the reader threads' one message) and replies without a body in a fixed block on
+// the stack.
 #pragma once
 
 #include <cstddef>
@@ -14,6 +15,9 @@ void SendDeviceEvent(MessageType code, ObjectHandle manager, const USBButtonDevi
 // ButtonEvent (21): code, device handle, button id, pressed flag; 16 bytes.
 constexpr size_t kButtonEventSize = 16;
 void SendButtonEvent(ObjectHandle device, int32_t button, int32_t pressed);
+
+// A reply without a body: the reply's code and the command's handle (8 bytes). Any thread.
+void SendReply(MessageType code, ObjectHandle handle);
 
 // Hands every byte written to the stream to the channel's send queue.
 class CMemoryStream;

@@ -12,7 +12,21 @@ constexpr int32_t kUnreportedButton = 16;
 
 }  // namespace
 
-CMyCitrixMCUSBButtonDevice::~CMyCitrixMCUSBButtonDevice() { DisconnectAndWaitForReader(); }
+CMyCitrixMCUSBButtonDevice::~CMyCitrixMCUSBButtonDevice() { DisconnectAndWaitForThreads(); }
+
+void CMyCitrixMCUSBButtonDevice::SetLEDsThenReply(const std::list<LEDSetting>& settings) {
+    // Runs on the writer thread, or on the engine thread when nothing was written. The device
+    // outlives its writer (its destructor, or the dispatcher's hand-over, waits for the end), and
+    // an unbound device (deleted by the server meanwhile) answers nothing.
+    QueueLEDs(settings, [this](const std::string* failure) {
+        if (failure) {
+            TraceDispatcherError(*failure);
+            return;
+        }
+        if (channelClient.load() == nullptr) return;
+        SendReply(MessageType::SetLEDsReply, serverHandle.load());
+    });
+}
 
 CMyCitrixMCUSBButtonDevice& CMyCitrixMCUSBButtonDevice::operator=(const CMyCitrixMCUSBButtonDevice& other) {
     CUSBButtonDevice::operator=(other);  // a no-op for the device itself

@@ -29,7 +29,7 @@ struct Shared {
 class HeldDevice : public CUSBButtonDevice {
 public:
     explicit HeldDevice(std::shared_ptr<Shared> shared) : shared(std::move(shared)) {}
-    ~HeldDevice() override { DisconnectAndWaitForReader(); }
+    ~HeldDevice() override { DisconnectAndWaitForThreads(); }
     void OnButtonPressed(const int32_t& code, const int32_t& pressed) override {
         bool first = false;
         {
@@ -76,7 +76,7 @@ TEST_F(ReaderLifetime, AReaderHeldPastTheStopWaitKeepsItsHandlesAndItsDevice) {
     EXPECT_EQ(TovSim_OpenCount(id), 2) << "the reader still owns its handles";
     EXPECT_FALSE(device->Connect()) << "no second reader while the first one runs";
     EXPECT_EQ(TovSim_OpenCount(id), 2);
-    ASSERT_TRUE(device->ReleaseWhenReaderEnds([device, shared] {
+    ASSERT_TRUE(device->ReleaseWhenThreadsEnd([device, shared] {
         delete device;
         shared->deleted.Raise();
     }));
@@ -97,5 +97,5 @@ TEST_F(ReaderLifetime, AReaderHeldPastTheStopWaitKeepsItsHandlesAndItsDevice) {
     ASSERT_TRUE(stopped->Connect());
     stopped->Disconnect();
     EXPECT_EQ(TovSim_OpenCount(id), 0);
-    EXPECT_FALSE(stopped->ReleaseWhenReaderEnds([] {}));
+    EXPECT_FALSE(stopped->ReleaseWhenThreadsEnd([] {}));
 }

@@ -24,6 +24,11 @@ void SimModuleSession::SetUp() {
     Resolve(*sim, bus.DismissMessageBoxes, "TovSim_DismissMessageBoxes");
     Resolve(*sim, bus.MessageBoxCount, "TovSim_MessageBoxCount");
     Resolve(*sim, bus.GetMessageBox, "TovSim_GetMessageBox");
+    Resolve(*sim, bus.FailNextOpen, "TovSim_FailNextOpen");
+    Resolve(*sim, bus.HoldWrites, "TovSim_HoldWrites");
+    Resolve(*sim, bus.HeldWriteCount, "TovSim_HeldWriteCount");
+    Resolve(*sim, bus.WaitForHeldWrites, "TovSim_WaitForHeldWrites");
+    Resolve(*sim, bus.ReadOutputReport, "TovSim_ReadOutputReport");
     ASSERT_FALSE(HasFailure());
     bus.Reset();
     bus.RecordMessageBoxes(1);
@@ -31,6 +36,8 @@ void SimModuleSession::SetUp() {
 
 void SimModuleSession::TearDown() {
     if (bus.HoldMessageBoxes) bus.HoldMessageBoxes(0);
+    // A test that failed while a write was held: the held writes fail, so no writer outlives the session.
+    if (bus.HeldWriteCount && bus.HeldWriteCount() > 0) bus.Reset();
     if (sim) sim->Shutdown();
     if (bus.Reset) bus.Reset();
 }

@@ -34,6 +34,11 @@ struct SimBusExports {
     decltype(&TovSim_DismissMessageBoxes) DismissMessageBoxes = nullptr;
     decltype(&TovSim_MessageBoxCount) MessageBoxCount = nullptr;
     decltype(&TovSim_GetMessageBox) GetMessageBox = nullptr;
+    decltype(&TovSim_FailNextOpen) FailNextOpen = nullptr;
+    decltype(&TovSim_HoldWrites) HoldWrites = nullptr;
+    decltype(&TovSim_HeldWriteCount) HeldWriteCount = nullptr;
+    decltype(&TovSim_WaitForHeldWrites) WaitForHeldWrites = nullptr;
+    decltype(&TovSim_ReadOutputReport) ReadOutputReport = nullptr;
 };
 
 class SimModuleSession : public ::testing::Test {

@@ -3,6 +3,7 @@
 #include "SimBus.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cctype>
 #include <cstdio>
 #include <cstring>
@@ -213,6 +214,7 @@ int TovSim_Unplug(int id) {
             }
         }
     }
+    bus.writesChanged.notify_all();  // held writes of its openings fail now
     for (const std::string& name : names) {
         Announce(hidseam::kDeviceRemoveComplete, hidseam::kDeviceTypeInterface, name);
     }
@@ -228,6 +230,7 @@ void TovSim_Reset(void) {
     bus.openLog.clear();
     bus.openCallCount = 0;
     simchannel::RestoreWaits();
+    bus.writesChanged.notify_all();
 }
 
 int TovSim_SetAttributes(int id, unsigned vendorID, unsigned productID, unsigned versionNumber) {
@@ -385,6 +388,31 @@ int TovSim_OpenCount(int id) {
     int count = 0;
     for (const Opening& opening : bus.openings) count += (opening.interfaceId == id);
     return count;
+}
+
+int TovSim_HoldWrites(int id, int on) {
+    Bus& bus = TheBus();
+    std::lock_guard<std::mutex> lock(bus.mutex);
+    Interface* iface = Find(bus, id);
+    if (!iface) return 0;
+    iface->holdWrites = on != 0;
+    bus.writesChanged.notify_all();
+    return 1;
+}
+
+int TovSim_HeldWriteCount(void) {
+    Bus& bus = TheBus();
+    std::lock_guard<std::mutex> lock(bus.mutex);
+    return bus.heldWrites;
+}
+
+int TovSim_WaitForHeldWrites(int count, int milliseconds) {
+    Bus& bus = TheBus();
+    std::unique_lock<std::mutex> lock(bus.mutex);
+    return bus.writesChanged.wait_for(lock, std::chrono::milliseconds(std::max(milliseconds, 0)),
+                                      [&] { return bus.heldWrites >= count; })
+               ? 1
+               : 0;
 }
 
 }  // extern "C"

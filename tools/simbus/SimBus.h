@@ -1,6 +1,7 @@
 // The state of the simulated HID bus, shared by its C interface and its HID seam.
 #pragma once
 
+#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -23,6 +24,7 @@ struct Interface {
     int inputLength = 0, outputLength = 0;
     int usbClass = -1, usbSubClass = -1, usbProtocol = -1;  // its USB interface; -1: not shown
     unsigned failNext = 0;  // TOVSIM_FAIL_* kinds refused once each
+    bool holdWrites = false;  // writes of output reports wait until this is off again
     std::vector<Bytes> delivered;
     std::vector<Bytes> outputs;
 };
@@ -57,6 +59,10 @@ struct Bus {
     // kMaxLoggedOpens of them; openCallCount goes on counting).
     std::vector<std::string> openLog;
     long openCallCount = 0;
+    // Writes waiting in the seam while their interface holds writes. writesChanged is notified
+    // whenever a write starts or stops waiting, holding is turned off, or openings go away.
+    int heldWrites = 0;
+    std::condition_variable writesChanged;
 };
 
 constexpr size_t kMaxLoggedOpens = 65536;
@@ -93,6 +99,9 @@ bool Send(intptr_t server, const uint8_t* data, size_t length);
 bool Receive(intptr_t server, simbus::Bytes& message);
 // Breaks the connection (the client's reads fail from now on) and closes the bus's end.
 void Disconnect(intptr_t server);
+// Writes one message on a client handle, as the driver's write does: the channel's own write for a
+// simulated interface, the system's for any other handle. False with the last error set.
+bool WriteClient(hidseam::Handle client, const char* data, size_t length);
 // The system's own open and close, for paths the bus does not know.
 hidseam::Handle OpenSystemPath(const std::string& path, uint32_t access, uint32_t share, uint32_t flags);
 void CloseSystemHandle(hidseam::Handle handle);

@@ -50,6 +50,13 @@ bool Receive(intptr_t server, simbus::Bytes& message) {
     return true;
 }
 
+// A socket's end is written with send, so that a peer that has gone raises no SIGPIPE.
+bool WriteClient(hidseam::Handle client, const char* data, size_t length) {
+    ssize_t written = send(static_cast<int>(client), data, length, MSG_NOSIGNAL);
+    if (written < 0 && errno == ENOTSOCK) written = write(static_cast<int>(client), data, length);
+    return written >= 0 && static_cast<size_t>(written) == length;
+}
+
 void Disconnect(intptr_t server) {
     shutdown(static_cast<int>(server), SHUT_RDWR);
     close(static_cast<int>(server));

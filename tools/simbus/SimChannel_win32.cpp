@@ -82,6 +82,11 @@ bool Receive(intptr_t server, simbus::Bytes& message) {
     return true;
 }
 
+bool WriteClient(hidseam::Handle client, const char* data, size_t length) {
+    DWORD written = 0;
+    return WriteFile(reinterpret_cast<HANDLE>(client), data, static_cast<DWORD>(length), &written, nullptr) != FALSE;
+}
+
 void Disconnect(intptr_t server) {
     DisconnectNamedPipe(AsHandle(server));
     CloseHandle(AsHandle(server));

@@ -1,5 +1,6 @@
 // The HID seam answered by the simulated bus.
 #include <cstring>
+#include <mutex>
 
 #include "SimBus.h"
 #include "TovSimBus.h"
@@ -70,6 +71,51 @@ void ClosePath(Handle handle) {
             break;
         }
     }
+}
+
+// A simulated interface may hold the write (TovSim_HoldWrites): the calling thread then waits here,
+// as it would in a system write that the device does not accept yet, and fails if the device goes
+// away meanwhile.
+bool WriteOutputReport(Handle handle, const char* report, size_t length) {
+    simbus::Bus& bus = simbus::TheBus();
+    std::unique_lock<std::mutex> lock(bus.mutex);
+    if (!FindOpening(bus, handle)) {
+        lock.unlock();
+        return simchannel::WriteClient(handle, report, length);
+    }
+    bool waiting = false;
+    for (;;) {
+        simbus::Opening* opening = FindOpening(bus, handle);
+        auto it = opening ? bus.interfaces.find(opening->interfaceId) : bus.interfaces.end();
+        if (it == bus.interfaces.end()) {
+            // Unplugged, or the bus was reset, while the write waited.
+            if (waiting) --bus.heldWrites;
+            bus.writesChanged.notify_all();
+            simchannel::SetErrorNotFound();
+            return false;
+        }
+        if (!it->second.holdWrites) {
+            if (waiting) {
+                --bus.heldWrites;
+                bus.writesChanged.notify_all();
+            }
+            if (simbus::TakeFailure(bus, &it->second, TOVSIM_FAIL_WRITE)) {
+                simchannel::SetErrorAccessDenied();
+                return false;
+            }
+            break;
+        }
+        if (!waiting) {
+            waiting = true;
+            ++bus.heldWrites;
+            bus.writesChanged.notify_all();
+        }
+        bus.writesChanged.wait(lock);
+    }
+    // Written without the lock: a full channel may block the write until the bus collects, which
+    // takes the lock. One device's writes come from its one writer thread, so they keep their order.
+    lock.unlock();
+    return simchannel::WriteClient(handle, report, length);
 }
 
 bool GetAttributes(Handle handle, Attributes& attributes) {

@@ -83,6 +83,7 @@ int TovSim_ReadOutputReport(int id, void* buffer, int size);
 #define TOVSIM_FAIL_PREPARSED_DATA 8u /* HidD_GetPreparsedData fails */
 #define TOVSIM_FAIL_CAPS 16u          /* HidP_GetCaps answers an error status */
 #define TOVSIM_FAIL_ENUMERATION 32u   /* SetupDiGetClassDevs fails (id ignored) */
+#define TOVSIM_FAIL_WRITE 64u         /* the next write of an output report fails */
 int TovSim_FailNextOpen(int id, unsigned kinds);
 
 /* Breaks every pending or later read of the handles open for reading on interface id: the read
@@ -98,6 +99,16 @@ int TovSim_BreakPendingRead(int id);
  * number of readers woken, 0 when nobody reads, -1 for a bad id or where the platform offers no
  * such failure (Windows: a reader waits on an event of its own). */
 int TovSim_BreakReaderWait(int id);
+
+/* Holds the writes of output reports to interface id while on is 1, as a device that does not
+ * take them yet: each write waits inside the HID seam's write call (the writing thread blocks)
+ * until holding is turned off (0), when the writes go on in the order they came, or until the
+ * device is unplugged or the bus reset, when they fail. Returns 1, 0 for a bad id.
+ * TovSim_HeldWriteCount gives how many writes wait now; TovSim_WaitForHeldWrites waits at most
+ * milliseconds until at least count writes wait and returns 1 when they do. */
+int TovSim_HoldWrites(int id, int on);
+int TovSim_HeldWriteCount(void);
+int TovSim_WaitForHeldWrites(int count, int milliseconds);
 
 /* Live handles open for reading on the interface, and all live handles (any access). */
 int TovSim_ReaderCount(int id);

@@ -188,4 +188,14 @@ long ReadInputReport(Handle handle, char* report, size_t length) {
     return hidraw::ReadReportInWindowsLayout(static_cast<int>(handle), node.summary, report, length);
 }
 
+// hidraw takes one whole report per write (O_NONBLOCK does not apply to writes): the call returns
+// once the kernel has sent it, or failed (ETIMEDOUT after the USB stack's 5 s for a stalled device).
+bool WriteOutputReport(Handle handle, const char* report, size_t length) {
+    ssize_t written;
+    do {
+        written = write(static_cast<int>(handle), report, length);
+    } while (written < 0 && errno == EINTR);
+    return written >= 0 && static_cast<size_t>(written) == length;
+}
+
 }  // namespace hidseam

@@ -51,6 +51,11 @@ void ClosePath(Handle handle) {
     if (value && value != INVALID_HANDLE_VALUE) CloseHandle(value);
 }
 
+bool WriteOutputReport(Handle handle, const char* report, size_t length) {
+    DWORD written = 0;
+    return WriteFile(reinterpret_cast<HANDLE>(handle), report, static_cast<DWORD>(length), &written, nullptr) != FALSE;
+}
+
 bool GetAttributes(Handle handle, Attributes& attributes) {
     HIDD_ATTRIBUTES system = {};
     system.Size = attributes.size;
