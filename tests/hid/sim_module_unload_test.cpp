@@ -2,7 +2,8 @@
 // load it again. After the unload no thread, descriptor or mapping of the module may remain, and a
 // second load starts clean: no block of the first session is sent, no object of it is found. A
 // reader still in its failure box keeps the module mapped; the next load then says so in the trace
-// log and still starts clean. Native only: the checks read /proc/self.
+// log and still starts clean, and so does a write of an LED report still under way. Native only:
+// the checks read /proc/self.
 #include <dirent.h>
 #include <limits.h>
 #include <stdlib.h>
@@ -221,6 +222,33 @@ TEST_F(UnloadSession, AReaderInItsBoxKeepsTheModuleAndTheNextLoadSaysSo) {
     EXPECT_TRUE(WaitUntilGone(readerInBox)) << Joined(readerInBox);
     UnloadAndClose();
     EXPECT_TRUE(WaitUntilGone(Minus(Threads(), threadsBefore))) << Joined(Minus(Threads(), threadsBefore));
+    EXPECT_EQ(ModuleMappings(), 0) << "the module stays mapped after its last thread ended";
+    EXPECT_EQ(ExtraDescriptors(descriptorsBefore), std::set<std::string>{});
+}
+
+// An LED report that the device does not take (the bus holds the write) when the host unloads: the
+// unload does not wait for it, and the writer keeps the module mapped until the device has taken the
+// report; then it closes the device's handles and the module goes.
+TEST_F(UnloadSession, AWriteUnderWayKeepsTheModuleUntilItEnds) {
+    int id = 0;
+    const testsupport::LogReader unloadLog(testsupport::kClientLog);
+    OpenSessionWithReader(id);
+    ASSERT_EQ(bus.HoldWrites(id, 1), 1);
+    sim->QueueServerBlock(EncodeSetLEDs(kDevice, {{0, 1}}));
+    ASSERT_EQ(bus.WaitForHeldWrites(1, 20000), 1);
+    // Unloaded by the host alone: the bus is left as it is, so the write stays held.
+    auto release = bus.HoldWrites;  // the module stays mapped: its exports stay valid
+    sim->Shutdown();
+    EXPECT_TRUE(sim->CloseLibrary());
+    bus = SimBusExports{};
+    sim.reset();
+    EXPECT_GT(ModuleMappings(), 0) << "the write under way holds the module";
+    EXPECT_EQ(unloadLog.Count("VdUnload: 1 thread(s) still running keep the module loaded"), 1u);
+    const std::set<std::string> writer = Minus(Threads(), threadsBefore);
+    EXPECT_EQ(writer.size(), 1u) << "only the writer is left";
+
+    release(id, 0);
+    EXPECT_TRUE(WaitUntilGone(writer)) << Joined(writer);
     EXPECT_EQ(ModuleMappings(), 0) << "the module stays mapped after its last thread ended";
     EXPECT_EQ(ExtraDescriptors(descriptorsBefore), std::set<std::string>{});
 }
