@@ -51,11 +51,11 @@ CUSBHIDDevice& CUSBHIDDevice::operator=(const CUSBHIDDevice& other) {
 
 CUSBHIDDeviceImpl::CUSBHIDDeviceImpl(CUSBHIDDevice* owner)
     : owner(owner),
+      stopRequested(false),
       io(CHIDDeviceIO::Create()),
       thread(this),
       writer(this),
-      isOpen(false),
-      stopRequested(false) {}
+      isOpen(false) {}
 
 CUSBHIDDeviceImpl::~CUSBHIDDeviceImpl() {
     if (isOpen) Close();

@@ -73,12 +73,6 @@ public:
 
     CUSBHIDDevice* owner;  // not owned; its OnReport receives the reports
     USBHIDDeviceInfo info;
-    // Declared before the threads, so it is destroyed after them: a thread's destructor waits for a
-    // reader or writer still running, and both use these handles until they end.
-    std::unique_ptr<CHIDDeviceIO> io;  // the platform's read, write and wake-up handles
-    CUSBDeviceThread thread;
-    CHIDReportWriter writer;
-    bool isOpen;
     std::atomic<bool> stopRequested;
 
 private:
@@ -87,10 +81,18 @@ private:
     // Throws what a write refuses before it begins: a closed device, a report of the wrong length.
     void CheckWrite(const std::vector<char>& report) const;
 
+    // Everything the reader and the writer use is declared before the threads, so it is destroyed
+    // after them: a thread's destructor waits for a reader or writer still running.
     CCriticalSectionClass endLock;
     int runningThreads = 0;               // guarded by endLock: the opening's reader and writer
     bool handlesAbandoned = false;        // guarded by endLock: Close left the handles to them
     std::function<void()> releaseAtEnd;   // guarded by endLock
+
+public:
+    std::unique_ptr<CHIDDeviceIO> io;  // the platform's read, write and wake-up handles
+    CUSBDeviceThread thread;
+    CHIDReportWriter writer;
+    bool isOpen;
 };
 
 // Report lengths come from the device's capabilities or from the server; HID lengths are 16-bit.
