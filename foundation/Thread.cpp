@@ -140,9 +140,14 @@ unsigned CThread::ThreadProcedure(void* argument) {
     run->thread->Run(run->param);
     // From here on the CThread and its owner may be gone at any moment: only the run is used.
     std::function<void()> afterEnd = std::move(run->afterEnd);
+    // A thread with nothing left to do leaves the count before its end is signalled, so that whoever
+    // waited for the end (a device's Close before VdUnload counts) no longer counts it. What remains
+    // of it is its exit, which its own hold on the module covers.
+    const bool hasWorkAfterEnd = static_cast<bool>(afterEnd);
+    if (!hasWorkAfterEnd) g_runningThreads.fetch_sub(1);
     run->running.store(false);
     run->endSignal.Release(1);
-    if (afterEnd) {
+    if (hasWorkAfterEnd) {
         try {
             afterEnd();
         } catch (...) {
@@ -150,6 +155,6 @@ unsigned CThread::ThreadProcedure(void* argument) {
         }
     }
     Drop(run);
-    g_runningThreads.fetch_sub(1);
+    if (hasWorkAfterEnd) g_runningThreads.fetch_sub(1);
     return 0;
 }

@@ -38,8 +38,9 @@ public:
     // True between a successful Start and the return of Run.
     bool IsRunning() const;
 
-    // Threads started by any CThread of this module that have not yet finished their last step
-    // (their RunAfterEnd work included): each of them still holds the module mapped. Any thread.
+    // Threads started by any CThread of this module that still have work of ours to do: Run, or
+    // their RunAfterEnd work. A thread whose end was waited for (WaitForEnd returned true) and that
+    // had no such work is no longer counted; each thread counted holds the module mapped. Any thread.
     static int RunningThreads();
 
 protected:

@@ -5,6 +5,7 @@
 // log and still starts clean, and so does a write of an LED report still under way. Native only:
 // the checks read /proc/self.
 #include <dirent.h>
+#include <dlfcn.h>
 #include <limits.h>
 #include <stdlib.h>
 #include <unistd.h>
@@ -178,9 +179,13 @@ protected:
 TEST_F(UnloadSession, UnloadLeavesNothingOfOursAndTheNextLoadStartsClean) {
     int id = 0;
     OpenSessionWithReader(id);
+    const std::set<std::string> reader = Minus(Threads(), threadsBefore);
     LeaveReplyQueued();
     UnloadAndClose();
 
+    // The unload waited for the reader; its exit, and its drop of its hold on the module, may still
+    // be under way for a moment.
+    EXPECT_TRUE(WaitUntilGone(reader)) << Joined(reader);
     EXPECT_EQ(ModuleMappings(), 0) << "the module stays mapped after dlclose";
     EXPECT_EQ(Minus(Threads(), threadsBefore), std::set<std::string>{}) << "threads of ours remain";
     EXPECT_EQ(ExtraDescriptors(descriptorsBefore), std::set<std::string>{}) << "descriptors of ours remain";
@@ -233,9 +238,12 @@ TEST_F(UnloadSession, AWriteUnderWayKeepsTheModuleUntilItEnds) {
     int id = 0;
     const testsupport::LogReader unloadLog(testsupport::kClientLog);
     OpenSessionWithReader(id);
+    const std::set<std::string> reader = Minus(Threads(), threadsBefore);
     ASSERT_EQ(bus.HoldWrites(id, 1), 1);
     sim->QueueServerBlock(EncodeSetLEDs(kDevice, {{0, 1}}));
     ASSERT_EQ(bus.WaitForHeldWrites(1, 20000), 1);
+    const std::set<std::string> writer = Minus(Minus(Threads(), threadsBefore), reader);
+    ASSERT_EQ(writer.size(), 1u) << "the write runs on a thread of its own";
     // Unloaded by the host alone: the bus is left as it is, so the write stays held.
     auto release = bus.HoldWrites;  // the module stays mapped: its exports stay valid
     sim->Shutdown();
@@ -244,11 +252,17 @@ TEST_F(UnloadSession, AWriteUnderWayKeepsTheModuleUntilItEnds) {
     sim.reset();
     EXPECT_GT(ModuleMappings(), 0) << "the write under way holds the module";
     EXPECT_EQ(unloadLog.Count("VdUnload: 1 thread(s) still running keep the module loaded"), 1u);
-    const std::set<std::string> writer = Minus(Threads(), threadsBefore);
-    EXPECT_EQ(writer.size(), 1u) << "only the writer is left";
+    // The unload waited for the reader; its exit may still be listed for a moment.
+    EXPECT_TRUE(WaitUntilGone(reader)) << Joined(reader);
+    EXPECT_EQ(Minus(Threads(), threadsBefore), writer) << "only the writer is left";
 
+    // The release runs module code on this thread while the writer may drop the last hold on the
+    // module: this thread holds it across the call, and lets go once the writer has ended.
+    void* callerHold = dlopen(ModuleFile().c_str(), RTLD_NOW | RTLD_NOLOAD);
+    ASSERT_NE(callerHold, nullptr);
     release(id, 0);
     EXPECT_TRUE(WaitUntilGone(writer)) << Joined(writer);
+    dlclose(callerHold);
     EXPECT_EQ(ModuleMappings(), 0) << "the module stays mapped after its last thread ended";
     EXPECT_EQ(ExtraDescriptors(descriptorsBefore), std::set<std::string>{});
 }
