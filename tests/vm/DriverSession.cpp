@@ -74,6 +74,15 @@ DriverSession& DriverSession::Get() {
     return *g_session;
 }
 
+std::unique_ptr<DriverSession> DriverSession::OpenOwn() { return std::unique_ptr<DriverSession>(new DriverSession()); }
+
+bool DriverSession::Unload() {
+    const bool closed = started && sim->CloseLibrary();
+    sim.reset();
+    started = false;
+    return closed;
+}
+
 size_t DriverSession::SentCount() { return sim->Wd().SentBlockCount(); }
 
 std::vector<Bytes> DriverSession::BlocksFrom(size_t from) {
@@ -140,6 +149,17 @@ std::vector<USBButtonDeviceDescriptor> DriverSession::List(ObjectHandle manager)
 
 int Threads() { return CountEntries("/proc/self/task"); }
 int Descriptors() { return CountEntries("/proc/self/fd"); }
+
+int MappingsOf(const std::string& suffix) {
+    std::ifstream maps("/proc/self/maps");
+    int count = 0;
+    for (std::string line; std::getline(maps, line);) {
+        if (line.size() >= suffix.size() && line.compare(line.size() - suffix.size(), suffix.size(), suffix) == 0) {
+            ++count;
+        }
+    }
+    return count;
+}
 
 int OpenOn(const std::string& node) {
     int n = 0;

@@ -26,6 +26,11 @@ using ServerProxy::ChannelMessage;
 class DriverSession {
 public:
     static DriverSession& Get();  // starts the driver once per program; a failure fails every test
+    // A session of its own, for a test that loads and unloads the driver itself; not with Get().
+    static std::unique_ptr<DriverSession> OpenOwn();
+    // VdClose, VdUnload and dlclose, as the ICA Client does when it unloads the driver; the engine
+    // thread ends. The session is of no further use.
+    bool Unload();
     bool Started() const { return started; }
     enginesim::EngineSimulator& Sim() { return *sim; }
 
@@ -53,6 +58,9 @@ std::string DriverPath();
 // Threads and open descriptors of this process (/proc/self/task, /proc/self/fd).
 int Threads();
 int Descriptors();
+
+// Lines of /proc/self/maps whose file name ends with `suffix` (a path, or "/libudev.so.1").
+int MappingsOf(const std::string& suffix);
 
 // How many descriptors of this process are open on `node` (the driver opens it on ConnectDevice).
 int OpenOn(const std::string& node);

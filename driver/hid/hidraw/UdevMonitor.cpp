@@ -5,8 +5,6 @@
 
 #include <cerrno>
 
-#include <mutex>
-
 #include "DeviceMonitor.h"
 #include "HidrawSysfs.h"
 
@@ -20,7 +18,7 @@ struct udev_monitor;
 struct udev_device;
 
 struct UdevLibrary {
-    bool loaded = false;
+    void* handle = nullptr;  // the dlopen reference; dropped when the monitor closes
     udev* (*newContext)();
     udev* (*unrefContext)(udev*);
     udev_monitor* (*newMonitor)(udev*, const char*);
@@ -40,26 +38,30 @@ bool Resolve(void* library, const char* name, F& function) {
     return function != nullptr;
 }
 
-// Loaded once per process and kept: the ICA Client may well have loaded libudev itself.
-const UdevLibrary& Library() {
-    static UdevLibrary library;
-    static std::once_flag once;
-    std::call_once(once, [] {
-        void* handle = dlopen("libudev.so.1", RTLD_NOW | RTLD_LOCAL);
-        if (!handle) return;
-        library.loaded = Resolve(handle, "udev_new", library.newContext) &&
-                         Resolve(handle, "udev_unref", library.unrefContext) &&
-                         Resolve(handle, "udev_monitor_new_from_netlink", library.newMonitor) &&
-                         Resolve(handle, "udev_monitor_filter_add_match_subsystem_devtype", library.addMatch) &&
-                         Resolve(handle, "udev_monitor_enable_receiving", library.enableReceiving) &&
-                         Resolve(handle, "udev_monitor_get_fd", library.monitorFd) &&
-                         Resolve(handle, "udev_monitor_receive_device", library.receiveDevice) &&
-                         Resolve(handle, "udev_monitor_unref", library.unrefMonitor) &&
-                         Resolve(handle, "udev_device_get_action", library.action) &&
-                         Resolve(handle, "udev_device_get_devnode", library.devnode) &&
-                         Resolve(handle, "udev_device_unref", library.unrefDevice);
-    });
-    return library;
+// Loads libudev for one monitor: false, with nothing held, when it cannot be loaded or lacks a
+// function. Each monitor holds its own reference and drops it as it closes, so that once the
+// driver's last manager has gone (and the driver is unloaded) libudev is mapped only if the ICA
+// Client itself loaded it.
+bool LoadLibrary(UdevLibrary& library) {
+    void* handle = dlopen("libudev.so.1", RTLD_NOW | RTLD_LOCAL);
+    if (!handle) return false;
+    const bool resolved = Resolve(handle, "udev_new", library.newContext) &&
+                          Resolve(handle, "udev_unref", library.unrefContext) &&
+                          Resolve(handle, "udev_monitor_new_from_netlink", library.newMonitor) &&
+                          Resolve(handle, "udev_monitor_filter_add_match_subsystem_devtype", library.addMatch) &&
+                          Resolve(handle, "udev_monitor_enable_receiving", library.enableReceiving) &&
+                          Resolve(handle, "udev_monitor_get_fd", library.monitorFd) &&
+                          Resolve(handle, "udev_monitor_receive_device", library.receiveDevice) &&
+                          Resolve(handle, "udev_monitor_unref", library.unrefMonitor) &&
+                          Resolve(handle, "udev_device_get_action", library.action) &&
+                          Resolve(handle, "udev_device_get_devnode", library.devnode) &&
+                          Resolve(handle, "udev_device_unref", library.unrefDevice);
+    if (!resolved) {
+        dlclose(handle);
+        return false;
+    }
+    library.handle = handle;
+    return true;
 }
 
 class CUdevMonitor : public CDeviceMonitor {
@@ -69,6 +71,7 @@ public:
     ~CUdevMonitor() override {
         library.unrefMonitor(monitor);
         library.unrefContext(context);
+        dlclose(library.handle);
     }
     const char* Source() const override { return "udev"; }
     int Descriptor() const override { return library.monitorFd(monitor); }
@@ -107,7 +110,7 @@ public:
     }
 
 private:
-    const UdevLibrary& library;
+    const UdevLibrary library;  // its own copy: the reference on libudev is this monitor's
     udev* context;
     udev_monitor* monitor;
     bool lost = false;  // a receive failed; the socket is being emptied
@@ -118,14 +121,14 @@ private:
 bool UdevDaemonRuns() { return access((SystemRoot() + "/run/udev/control").c_str(), F_OK) == 0; }
 
 std::unique_ptr<CDeviceMonitor> CDeviceMonitor::CreateUdev() {
-    const UdevLibrary& library = Library();
-    if (!library.loaded) return nullptr;
+    UdevLibrary library;
+    if (!LoadLibrary(library)) return nullptr;
     udev* context = library.newContext();
-    if (!context) return nullptr;
-    udev_monitor* monitor = library.newMonitor(context, "udev");
+    udev_monitor* monitor = context ? library.newMonitor(context, "udev") : nullptr;
     if (!monitor || library.addMatch(monitor, "hidraw", nullptr) < 0 || library.enableReceiving(monitor) < 0) {
         if (monitor) library.unrefMonitor(monitor);
-        library.unrefContext(context);
+        if (context) library.unrefContext(context);
+        dlclose(library.handle);
         return nullptr;
     }
     EnlargeReceiveBuffer(library.monitorFd(monitor));
