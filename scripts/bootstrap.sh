@@ -48,7 +48,25 @@ done
 
 if [ ${#missing[@]} -gt 0 ] || [ $need_i386 = 1 ]; then
   echo "bootstrap: installing ${missing[*]}"
-  $SUDO apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends "${missing[@]}"
+  # A mirror being synced serves an index whose size does not match its Release file ("Mirror
+  # sync in progress?"), sometimes for days; apt then fails the whole update although it read every
+  # other index. Try again twice; then install from the indexes apt did read, preferring the
+  # release's own suite: when the failed index is the security suite's i386 one, the amd64 library
+  # would otherwise come from the security suite and its i386 twin (wine32's) from the release, and
+  # the two must be the same version.
+  install_options=()
+  for try in 1 2 3; do
+    if $SUDO apt-get update -q -o Acquire::Retries=3; then break; fi
+    if [ "$try" = 3 ]; then
+      codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+      if [ -n "$codename" ]; then install_options=(-t "$codename"); fi
+      echo "bootstrap: warning: apt-get update failed three times; installing from the indexes it read ${install_options[*]}" >&2
+      break
+    fi
+    echo "bootstrap: apt-get update failed (try $try of 3); trying again in $((try * 20)) s"
+    sleep $((try * 20))
+  done
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -q --no-install-recommends \
+    ${install_options[@]+"${install_options[@]}"} "${missing[@]}"
 fi
 echo "bootstrap: all packages present"
