@@ -1,9 +1,10 @@
 #include "TraceFile.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdio>
+#include <cerrno>
 #include <mutex>
 
 namespace tracefile {
@@ -42,11 +43,25 @@ bool IsExistingFile(const std::string& path) {
     return stat(SystemLogFilePath(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
+// Other processes may trace into the same file at the same moment: the file is opened with
+// O_APPEND and the whole line goes out in one write, which the system places at the end as one
+// step, so no line is split or overwritten by another process's.
 bool AppendLine(const std::string& path, const std::string& text) {
-    FILE* file = fopen(SystemLogFilePath(path).c_str(), "ae");
-    if (!file) return false;
-    const bool ok = fputs(text.c_str(), file) >= 0 && fputc('\n', file) != EOF;
-    return fclose(file) == 0 && ok;
+    const int file = open(SystemLogFilePath(path).c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (file < 0) return false;
+    const std::string line = text + "\n";
+    bool ok = true;
+    for (size_t done = 0; ok && done < line.size();) {
+        const ssize_t n = write(file, line.data() + done, line.size() - done);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+        } else if (n < 0 && errno == EINTR) {
+            continue;
+        } else {
+            ok = false;
+        }
+    }
+    return close(file) == 0 && ok;
 }
 
 unsigned long CurrentProcessId() { return static_cast<unsigned long>(getpid()); }
