@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-
 namespace tracefile {
 
 bool IsExistingFile(const std::string& path) {

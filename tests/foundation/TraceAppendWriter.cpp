@@ -18,8 +18,9 @@ int main(int argc, char** argv) {
     if (readyFile == INVALID_HANDLE_VALUE) return 3;
     CloseHandle(readyFile);
     // The test creates the go file once both writers are ready; it gives up on them after 60 s.
-    for (int waited = 0; GetFileAttributesA(go.c_str()) == INVALID_FILE_ATTRIBUTES; ++waited) {
-        if (waited > 60000) return 4;
+    const ULONGLONG giveUp = GetTickCount64() + 60000;
+    while (GetFileAttributesA(go.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        if (GetTickCount64() > giveUp) return 4;
         Sleep(1);
     }
     for (int i = 0; i < count; ++i) {
