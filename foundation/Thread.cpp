@@ -125,6 +125,39 @@ bool CThread::WaitForEnd(uint32_t milliseconds) {
 
 int CThread::RunningThreads() { return g_runningThreads.load(); }
 
+namespace {
+
+unsigned DetachedProcedure(void* argument) {
+    std::function<void()>* body = static_cast<std::function<void()>*>(argument);
+    try {
+        (*body)();
+    } catch (...) {
+    }
+    // What body held goes here, on this thread: the last holder of a device's opening closes its
+    // handles as it lets go.
+    try {
+        delete body;
+    } catch (...) {
+    }
+    g_runningThreads.fetch_sub(1);
+    return 0;
+}
+
+}  // namespace
+
+bool CThread::StartDetached(std::function<void()> body) {
+    std::function<void()>* owned = new std::function<void()>(std::move(body));
+    g_runningThreads.fetch_add(1);
+    void* thread = threadplatform::StartThread(&DetachedProcedure, owned);
+    if (!thread) {
+        g_runningThreads.fetch_sub(1);
+        delete owned;
+        return false;
+    }
+    threadplatform::DetachThread(thread);
+    return true;
+}
+
 bool CThread::IsRunning() const { return data->current != nullptr && data->current->running.load(); }
 
 void CThread::RunAfterEnd(std::function<void()> work) {

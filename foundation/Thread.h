@@ -43,6 +43,13 @@ public:
     // had no such work is no longer counted; each thread counted holds the module mapped. Any thread.
     static int RunningThreads();
 
+    // Starts a thread that runs body and then destroys body, with whatever it holds, on that same
+    // thread. Nothing waits for such a thread through this class: whoever needs its end learns it
+    // from body itself. It counts in RunningThreads and holds the module while it runs, as every
+    // thread started here does. False, with body destroyed on the calling thread, when the thread
+    // cannot be started. body must not throw (what it throws is dropped).
+    static bool StartDetached(std::function<void()> body);
+
 protected:
     // Called by Run on its own thread: work to do on this thread after Run has returned and the
     // thread counts as ended (WaitForEnd returns, the destructor does not wait, Start may start the

@@ -11,7 +11,7 @@ root=$(dirname "$here")
 cd "$root"
 
 mkdir -p build
-presets=${TOV_PRESETS:-"native native-asan native-tsan linux linux-arm64 win32 win64"}
+presets=${TOV_PRESETS:-"native native-asan native-tsan linux linux-arm64 linux-armhf win32 win64"}
 jobs=${TOV_JOBS:-$(nproc)}
 status=0
 failed_steps=()

@@ -5,10 +5,17 @@ CCitrixClientData& CCitrixClientData::Instance() {
     return instance;
 }
 
-void CCitrixClientData::Push(const uint8_t* data, size_t size) {
+bool CCitrixClientData::Push(const uint8_t* data, size_t size, uint32_t madeInLoad) {
     std::vector<uint8_t> block(data, data + size);  // copied before the lock is taken
     CCriticalSectionLocker locker(lock);
+    if (madeInLoad != kCurrentLoad && madeInLoad != load) return false;
     sendQueue.push_back(std::move(block));
+    return true;
+}
+
+uint32_t CCitrixClientData::Load() {
+    CCriticalSectionLocker locker(lock);
+    return load;
 }
 
 const std::vector<uint8_t>* CCitrixClientData::Front() {
@@ -26,6 +33,8 @@ void CCitrixClientData::EndSession() {
     {
         CCriticalSectionLocker locker(lock);
         dropped.swap(sendQueue);
+        // Blocks made for this load by a thread that outlives it are refused from here on.
+        load = load + 1 == kCurrentLoad ? 0 : load + 1;
     }
     wdData = nullptr;
     channelNumber = 0;

@@ -19,8 +19,14 @@ public:
     // exit after the bound client.
     static CCitrixClientData& Instance();
 
+    // Which load of the module a block was made in: the count of the sessions ended (EndSession)
+    // before it. kCurrentLoad: whichever is current (the engine thread's own replies).
+    static constexpr uint32_t kCurrentLoad = 0xFFFFFFFFu;
+    uint32_t Load();
+
     // Queue operations, safe on any thread: each holds `lock` for its own duration only.
-    void Push(const uint8_t* data, size_t size);  // appends a copy
+    // Push appends a copy, unless the block was made in an earlier load (false: dropped).
+    bool Push(const uint8_t* data, size_t size, uint32_t madeInLoad);
     // The first block or null. The block stays valid after the lock is released because only the
     // engine thread removes blocks.
     const std::vector<uint8_t>* Front();
@@ -35,7 +41,7 @@ public:
     // True from EndSession until the next Load has seen it (TakeEndedSession). Engine thread.
     bool TakeEndedSession();
 
-    CCriticalSectionClass lock;  // guards sendQueue, nothing else
+    CCriticalSectionClass lock;  // guards sendQueue and load, nothing else
 
     // Written by the binding at library load and by DriverOpen, DriverPoll and
     // LegacySendAvailableData on the engine thread; read on the engine thread only.
@@ -57,5 +63,6 @@ private:
     CCitrixClientData& operator=(const CCitrixClientData&) = delete;
 
     std::list<std::vector<uint8_t>> sendQueue;  // guarded by lock
+    uint32_t load = 0;                           // guarded by lock
     bool sessionEnded = false;                  // engine thread only
 };

@@ -24,5 +24,9 @@ int DriverPoll(VD* vd, DLLPOLL* poll, uint16_t* size);
 // otherwise leaves it queued for a later poll and returns 0 at once. 21, 30 or 0 as for DriverPoll.
 int LegacySendAvailableData();
 
-// Copies the block into the send queue; it leaves at a later poll. Any thread.
-void SendMessageToServer(const uint8_t* data, int size);
+// Copies the block into the send queue; it leaves at a later poll. Any thread. madeInLoad is the
+// load of the module the block belongs to (CurrentLoad() when its object was bound): a block of an
+// ended load is dropped. The default is the load now running, for the engine thread's replies.
+void SendMessageToServer(const uint8_t* data, int size, uint32_t madeInLoad = 0xFFFFFFFFu);
+// The load of the module now running. Any thread.
+uint32_t CurrentLoad();

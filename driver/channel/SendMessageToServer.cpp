@@ -6,7 +6,9 @@
 #include "FormatString.h"
 #include "TraceLog.h"
 
-void SendMessageToServer(const uint8_t* data, int size) {
+uint32_t CurrentLoad() { return CCitrixClientData::Instance().Load(); }
+
+void SendMessageToServer(const uint8_t* data, int size, uint32_t madeInLoad) {
     // Runs for every button event on a reader thread: the line is formatted only while the log is on.
     if (IsTraceLogOn(kClientLogPath)) TraceClient(FormatString("SendMessageToServer with %i bytes", size));
     // Every block carries at least one byte; an empty or missing block would reach the WD as a
@@ -16,7 +18,9 @@ void SendMessageToServer(const uint8_t* data, int size) {
         return;
     }
     try {
-        CCitrixClientData::Instance().Push(data, static_cast<size_t>(size));
+        if (!CCitrixClientData::Instance().Push(data, static_cast<size_t>(size), madeInLoad)) {
+            TraceClient(FormatString("SendMessageToServer: block of %i bytes of an ended session dropped", size));
+        }
     } catch (const std::bad_alloc&) {
         TraceClientError(FormatString("SendMessageToServer: no memory to queue %i bytes", size));
     }

@@ -3,8 +3,6 @@
 #include <list>
 #include <utility>
 
-#include "Semaphore.h"
-
 #include "USBButtonDeviceData.h"
 #include "USBButtonDeviceManager.h"
 
@@ -45,14 +43,9 @@ void CUSBButtonDevice::QueueLEDs(const std::list<LEDSetting>& settings, HIDWrite
     data->QueueLEDReport(settings, std::move(done));
 }
 
-bool CUSBButtonDevice::ReleaseWhenThreadsEnd(std::function<void()> release) {
-    return data->ReleaseWhenThreadsEnd(std::move(release));
-}
+void CUSBButtonDevice::RequestDisconnect() { data->RequestClose(); }
 
-void CUSBButtonDevice::DisconnectAndWaitForThreads() {
-    Disconnect();
-    data->WaitForThreadsEnd(CSemaphoreClass::kInfinite);
-}
+void CUSBButtonDevice::WaitForDisconnect(StopDeadline deadline) { data->WaitForClose(deadline); }
 
 bool CUSBButtonDevice::ConnectToDevice(int32_t vendorID, int32_t productID,
                                        const std::string& devicePath) {

@@ -3,28 +3,31 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 #include "USBButtonDeviceInterface.h"
 #include "USBHIDDevice.h"
 
 class CUSBButtonDeviceData;
 
-// OnButtonPressed stays pure: a derived class reports the events. Such a class must call
-// DisconnectAndWaitForThreads() in its own destructor, so that the reader and writer threads have
-// ended before the derived part (whose OnButtonPressed and write completions they call) is gone.
+// OnButtonPressed stays pure: a derived class reports the events. Who holds what: a device that a
+// shared_ptr owns is held by its HID openings while their threads run (so a reader stuck in
+// OnButtonPressed past a stop still reaches a live device, and the last of them may destroy it); a
+// derived class that is not shared calls Disconnect in its own destructor, which then waits for the
+// threads without limit, before the part they call is gone.
 //
 // Threads: OnButtonPressed runs on the device's reader thread, QueueLEDs' completion on its writer
 // thread (or on the caller's, see there); every other operation runs on the
 // caller's thread (one thread: the dispatcher's). GetDescriptor returns a reference that the
 // caller's thread must not hold across its own Init.
-class CUSBButtonDevice : public CUSBButtonDeviceInterface {
+class CUSBButtonDevice : public CUSBButtonDeviceInterface, public std::enable_shared_from_this<CUSBButtonDevice> {
 public:
     CUSBButtonDevice();
-    // Deletes the state; closing it waits for the reader thread to end.
+    // Deletes the state, closing it first.
     ~CUSBButtonDevice() override;
     CUSBButtonDevice(const CUSBButtonDevice&) = delete;
-    // Closes this device, takes the other's HID interface (reopening it when the other is open) and
-    // its pressed buttons. Descriptor, event switch and last report stay this device's own.
+    // Closes this device, takes the other's HID interface (opening it anew when the other is open)
+    // and its pressed buttons. Descriptor, event switch and last report stay this device's own.
     CUSBButtonDevice& operator=(const CUSBButtonDevice& other);
 
     void Init(const USBButtonDeviceDescriptor& descriptor) override;
@@ -50,18 +53,12 @@ public:
     // "WriteFile to %s failed" when the device's queue is full; done is then not called.
     void QueueLEDs(const std::list<LEDSetting>& settings, HIDWriteDone done);
 
-    // For the owner about to delete this device after Disconnect, on the engine thread: a reader
-    // that Disconnect's bounded wait left running (stuck in OnButtonPressed), or a write still under
-    // way, still uses this whole device, so the last of them to end takes release (deleting the
-    // device, typically) and calls it on its own thread; the owner must then neither delete nor use
-    // the device. False when neither runs: the owner deletes the device itself.
-    bool ReleaseWhenThreadsEnd(std::function<void()> release);
-
-protected:
-    // For derived destructors: Disconnect, then, should the reader or the writer still run, a wait
-    // without limit for their end, because the part they report to goes next. Returns at once for
-    // a device handed to them (ReleaseWhenThreadsEnd), whose destructor runs after the end.
-    void DisconnectAndWaitForThreads();
+    // Disconnect in two steps, so that an owner stopping many devices waits once for all of them:
+    // RequestDisconnect tells the device's threads to stop and returns at once (the device counts
+    // as disconnected); WaitForDisconnect waits for them until deadline (without limit for a device
+    // no shared_ptr owns).
+    void RequestDisconnect();
+    void WaitForDisconnect(StopDeadline deadline);
 
 private:
     CUSBButtonDeviceData* data;  // owned

@@ -100,12 +100,8 @@ void CUSBButtonDeviceData::Init(const USBButtonDeviceDescriptor& newDescriptor) 
         CCriticalSectionLocker locker(lock);
         descriptor = newDescriptor;
     }
-    if (IsOpen()) {
-        infoPending = true;
-    } else {
-        Info() = newDescriptor.hidInfo;
-        infoPending = false;
-    }
+    // An opening keeps its own copy of the interface record: this is the one the next Connect opens.
+    Info() = newDescriptor.hidInfo;
 }
 
 void CUSBButtonDeviceData::EnableButtonEvents(bool enabled) {
@@ -113,8 +109,8 @@ void CUSBButtonDeviceData::EnableButtonEvents(bool enabled) {
     buttonEventsEnabled = enabled;
 }
 
-void CUSBButtonDeviceData::SendLEDReport(const std::list<LEDSetting>& settings) {
-    if (settings.empty()) return;
+bool CUSBButtonDeviceData::LEDReportFor(const std::list<LEDSetting>& settings, std::vector<char>& report) const {
+    if (settings.empty()) return false;
     int32_t vendorID = 0;
     int32_t productID = 0;
     {
@@ -122,30 +118,27 @@ void CUSBButtonDeviceData::SendLEDReport(const std::list<LEDSetting>& settings) 
         vendorID = descriptor.hidInfo.vendorID;
         productID = descriptor.hidInfo.productID;
     }
-    const std::vector<char> report = BuildLEDReport(productID, settings);
-    if (SendsLEDReports(vendorID, productID)) Write(report);
+    if (!SendsLEDReports(vendorID, productID)) return false;
+    report = BuildLEDReport(productID, settings);
+    return true;
+}
+
+void CUSBButtonDeviceData::SendLEDReport(const std::list<LEDSetting>& settings) {
+    std::vector<char> report;
+    if (LEDReportFor(settings, report)) Write(report);
 }
 
 void CUSBButtonDeviceData::QueueLEDReport(const std::list<LEDSetting>& settings, HIDWriteDone done) {
-    if (!settings.empty()) {
-        int32_t vendorID = 0;
-        int32_t productID = 0;
-        {
-            CCriticalSectionLocker locker(lock);
-            vendorID = descriptor.hidInfo.vendorID;
-            productID = descriptor.hidInfo.productID;
-        }
-        if (SendsLEDReports(vendorID, productID)) {
-            QueueWrite(BuildLEDReport(productID, settings), std::move(done));
-            return;
-        }
+    std::vector<char> report;
+    if (LEDReportFor(settings, report)) {
+        QueueWrite(report, std::move(done));
+    } else if (done) {
+        done(nullptr);  // nothing to send: done at once
     }
-    if (done) done(nullptr);  // nothing to send: done at once
 }
 
 bool CUSBButtonDeviceData::Connect() {
-    if (IsOpen()) Close();
-    ApplyPendingInfo();
+    Close();
     // The path comes from the server: open it only when it is a supported HID interface, and refuse
     // anything else as a path that cannot be opened.
     const std::string& devicePath = Info().devicePath;
@@ -155,16 +148,11 @@ bool CUSBButtonDeviceData::Connect() {
     return Open();
 }
 
-void CUSBButtonDeviceData::Disconnect() {
-    Close();
-    ApplyPendingInfo();
-}
+void CUSBButtonDeviceData::Disconnect() { Close(); }
 
 void CUSBButtonDeviceData::AssignFrom(const CUSBButtonDeviceData& other) {
-    // Closes this device (waiting for its reader) and reopens it on the other's interface; no lock
-    // is held meanwhile.
+    // Closes this device and opens it anew on the other's interface; no lock is held meanwhile.
     CUSBHIDDevice::operator=(other);
-    infoPending = false;
     std::vector<int32_t> otherPressed;
     {
         CCriticalSectionLocker locker(other.lock);
@@ -174,8 +162,4 @@ void CUSBButtonDeviceData::AssignFrom(const CUSBButtonDeviceData& other) {
     pressedButtons = otherPressed;
 }
 
-void CUSBButtonDeviceData::ApplyPendingInfo() {
-    if (!infoPending || IsOpen()) return;
-    Info() = descriptor.hidInfo;  // descriptor is written only on this thread
-    infoPending = false;
-}
+std::shared_ptr<void> CUSBButtonDeviceData::SharedOwner() { return owner->weak_from_this().lock(); }

@@ -19,10 +19,12 @@ class CUSBButtonDevice;
 // caller's thread holds it only for short copies (Init, EnableButtonEvents, the LED calls, the
 // pressed buttons in assignment) and never while it waits for the reader thread (Close, Open and
 // the HID assignment run without it), so neither thread can wait for the other while holding it.
+// The reader holds this object (through its owner, SharedOwner) while it runs.
 class CUSBButtonDeviceData : public CUSBHIDDevice {
 public:
     explicit CUSBButtonDeviceData(CUSBButtonDevice* owner);
-    // Stops the reader thread before the state it uses goes away.
+    // Closes the device before the state its reader uses goes away (a reader still running then
+    // holds the owner, unless nothing shares it, in which case the close waits for it).
     ~CUSBButtonDeviceData() override;
     CUSBButtonDeviceData(const CUSBButtonDeviceData&) = delete;
     CUSBButtonDeviceData& operator=(const CUSBButtonDeviceData&) = delete;
@@ -41,11 +43,13 @@ public:
     // The HID device part and the pressed buttons of the other device.
     void AssignFrom(const CUSBButtonDeviceData& other);
 
+protected:
+    std::shared_ptr<void> SharedOwner() override;
+
 private:
-    // The descriptor's interface goes into the HID info only while the device is closed, since the
-    // reader thread reads that info; an Init on an open device takes effect at the next Connect or
-    // Disconnect.
-    void ApplyPendingInfo();
+    // The LED report for settings; false when there is nothing to send (no setting, or a model
+    // without LED reports).
+    bool LEDReportFor(const std::list<LEDSetting>& settings, std::vector<char>& report) const;
 
     CUSBButtonDevice* owner;              // not owned
     std::vector<int32_t> pressedButtons;  // hardware codes at the last accepted button report
@@ -53,6 +57,5 @@ private:
     USBButtonDeviceDescriptor descriptor;
     bool buttonEventsEnabled = true;
     std::vector<char> lastReport;         // the previous accepted report (SonicMic decoding)
-    bool infoPending = false;             // descriptor.hidInfo not yet in the HID info
     mutable CCriticalSectionClass lock;
 };

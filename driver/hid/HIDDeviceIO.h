@@ -12,9 +12,10 @@
 
 #include "USBHIDDeviceInfo.h"
 
-// Threads: Open, Close and Write run on the device owner's thread, Read on the reader thread, and
-// WakeReader on the thread that stops the reader. The owner changes the handles only while no
-// reader runs.
+// Threads: Open runs on the thread that opens the device, before any thread of the opening starts;
+// Read on the reader thread, Write on the writer thread (or the owner's, for a synchronous write),
+// WakeReader and CancelWrite on the thread that stops the opening. Close runs in the destructor,
+// once the last holder of the opening lets go, so no thread uses the handles any more.
 // Thrown by CHIDDeviceIO::Read when waiting for the read failed: the text and the system's error
 // of the failed wait, kept as a number because the C++ runtime may reset the thread's last error
 // while the exception travels to the reader's handler.
@@ -29,8 +30,8 @@ public:
     // The platform's handles, nothing open yet.
     static std::unique_ptr<CHIDDeviceIO> Create();
 
-    // Creates the reader's wake-up object and opens path for reading (overlapped on Windows) and
-    // for writing. Throws std::string "CreateEvent failed", "CreateFile of %s for reading failed"
+    // Creates the reader's wake-up object and opens path for reading and for writing (both
+    // overlapped on Windows). Throws std::string "CreateEvent failed", "CreateFile of %s for reading failed"
     // or "CreateFile of %s for writing failed"; then nothing is open and the system's last error is
     // that of the call that failed.
     virtual void Open(const std::string& path) = 0;
@@ -45,8 +46,13 @@ public:
     // The input report length the open device declares (asked of the read handle at Open); 0 when
     // it did not answer or nothing is open. Bounds the reader's report buffer.
     virtual int32_t InputReportLength() const = 0;
-    // Writes length bytes of report at once, synchronously; false when the system refuses.
-    virtual bool Write(const std::vector<char>& report, size_t length) = 0;
+    // Writes length bytes of report at once and waits for the device to take them, at most
+    // timeoutMilliseconds and no longer than until stop is set and CancelWrite called (the write
+    // is then cancelled); false when the system refuses, or the write was given up.
+    virtual bool Write(const std::vector<char>& report, size_t length, const std::atomic<bool>& stop,
+                       uint32_t timeoutMilliseconds) = 0;
+    // Cancels a write under way (after its stop flag was set); any thread.
+    virtual void CancelWrite() = 0;
     // Waits for one input report and reads it into report, which holds the report's length in
     // zeros; a shorter report leaves the rest zero. False for no report: nothing open, stop asked,
     // or the read failed (the interface went away). When the wait itself fails, throws

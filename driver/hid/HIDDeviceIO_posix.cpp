@@ -1,5 +1,5 @@
 // The native handles of one HID device: a descriptor read after poll() together with a wake-up
-// descriptor (an eventfd) for stopping, and a second descriptor written synchronously (on the
+// descriptor (an eventfd) for stopping, and a second descriptor written through the backend (on the
 // device's writer thread). The reads go
 // through the backend (hidseam::ReadInputReport), which knows the device's report layout; a write
 // takes the report as Windows does, report-id byte first, which is also what hidraw expects (0 for
@@ -31,7 +31,11 @@ public:
     void WakeReader() override;
     bool CanWrite() const override { return writeDescriptor >= 0; }
     int32_t InputReportLength() const override { return inputReportLength; }
-    bool Write(const std::vector<char>& report, size_t length) override;
+    bool Write(const std::vector<char>& report, size_t length, const std::atomic<bool>& stop,
+               uint32_t timeoutMilliseconds) override;
+    void CancelWrite() override {
+        if (writeDescriptor >= 0) hidseam::CancelOutputReport(writeDescriptor);
+    }
     bool Read(std::vector<char>& report, const std::atomic<bool>& stopRequested) override;
 
 private:
@@ -88,8 +92,10 @@ void CHIDDeviceIOPosix::WakeReader() {
     }
 }
 
-bool CHIDDeviceIOPosix::Write(const std::vector<char>& report, size_t length) {
-    return writeDescriptor >= 0 && hidseam::WriteOutputReport(writeDescriptor, report.data(), length);
+bool CHIDDeviceIOPosix::Write(const std::vector<char>& report, size_t length, const std::atomic<bool>& stop,
+                              uint32_t timeoutMilliseconds) {
+    return writeDescriptor >= 0 &&
+           hidseam::WriteOutputReport(writeDescriptor, report.data(), length, stop, timeoutMilliseconds);
 }
 
 bool CHIDDeviceIOPosix::Read(std::vector<char>& report, const std::atomic<bool>& stopRequested) {

@@ -32,7 +32,7 @@ void CHIDDeviceIOWin32::Open(const std::string& path) {
     overlapped.hEvent = readEvent;
     readHandle = OpenDevicePath(path, hidseam::kGenericRead, hidseam::kFlagOverlapped);
     if (!readHandle) FailOpen(FormatString("CreateFile of %s for reading failed", path.c_str()));
-    writeHandle = OpenDevicePath(path, hidseam::kGenericWrite, 0);
+    writeHandle = OpenDevicePath(path, hidseam::kGenericWrite, hidseam::kFlagOverlapped);
     if (!writeHandle) FailOpen(FormatString("CreateFile of %s for writing failed", path.c_str()));
     inputReportLength = QueryInputReportLength(reinterpret_cast<hidseam::Handle>(readHandle));
 }
@@ -63,8 +63,14 @@ void CHIDDeviceIOWin32::WakeReader() {
 
 bool CHIDDeviceIOWin32::CanWrite() const { return writeHandle != nullptr; }
 
-bool CHIDDeviceIOWin32::Write(const std::vector<char>& report, size_t length) {
-    return hidseam::WriteOutputReport(reinterpret_cast<hidseam::Handle>(writeHandle), report.data(), length);
+bool CHIDDeviceIOWin32::Write(const std::vector<char>& report, size_t length, const std::atomic<bool>& stop,
+                              uint32_t timeoutMilliseconds) {
+    return writeHandle && hidseam::WriteOutputReport(reinterpret_cast<hidseam::Handle>(writeHandle), report.data(),
+                                                     length, stop, timeoutMilliseconds);
+}
+
+void CHIDDeviceIOWin32::CancelWrite() {
+    if (writeHandle) hidseam::CancelOutputReport(reinterpret_cast<hidseam::Handle>(writeHandle));
 }
 
 // The event may have been set by WakeReader rather than by the read, so it is reset first; a read

@@ -1,5 +1,5 @@
 // The Windows handles of one HID device: an overlapped read handle whose OVERLAPPED record carries a
-// manual-reset event, and a synchronous write handle.
+// manual-reset event, and an overlapped write handle whose writes the backend bounds and cancels.
 #pragma once
 
 #include <windows.h>
@@ -17,7 +17,9 @@ public:
     void WakeReader() override;
     bool CanWrite() const override;
     int32_t InputReportLength() const override { return inputReportLength; }
-    bool Write(const std::vector<char>& report, size_t length) override;
+    bool Write(const std::vector<char>& report, size_t length, const std::atomic<bool>& stop,
+               uint32_t timeoutMilliseconds) override;
+    void CancelWrite() override;
     bool Read(std::vector<char>& report, const std::atomic<bool>& stopRequested) override;
 
     HANDLE readHandle = nullptr;

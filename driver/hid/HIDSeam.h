@@ -5,9 +5,10 @@
 // Handles are Windows HANDLE values on Windows and file descriptors natively, both as intptr_t.
 // What the calls return is used with the platform's ordinary I/O afterwards: ReadFile, WriteFile,
 // CancelIo and CloseHandle on Windows; poll and close natively. Output reports are written through
-// WriteOutputReport, so a test bus can hold or fail a write.
+// WriteOutputReport, so a test bus can hold, fail or see the cancel of a write.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -106,12 +107,22 @@ Handle OpenPath(const std::string& path, uint32_t access, uint32_t share, uint32
 // CloseHandle, or close natively, of what OpenPath returned.
 void ClosePath(Handle handle);
 
-// WriteFile on a write handle (synchronous, no OVERLAPPED), or write natively: one output report of
-// length bytes, report-id byte first. Blocks for as long as the device takes to accept it (a device
-// without an interrupt-OUT endpoint takes it as a control transfer, which may last seconds), so it
-// is called on a device's writer thread, never on the engine thread. True when all length bytes
-// were written; false with the system's last error set.
-bool WriteOutputReport(Handle handle, const char* report, size_t length);
+// One output report of length bytes, report-id byte first, on a write handle (opened with
+// kFlagOverlapped on Windows). A device may take seconds to accept a report (one without an
+// interrupt-OUT endpoint takes it as a control transfer), so this runs on a device's writer thread,
+// never on the engine thread, and it is bounded: a write that the device has not taken after
+// timeoutMilliseconds, or once stop is set and CancelOutputReport was called for the handle, is
+// cancelled, and the call returns only after the system has let go of the report's bytes. True when
+// all length bytes were written; false with the system's last error set. Windows: an overlapped
+// WriteFile, CancelIoEx, and a wait for its completion. hidraw: the kernel bounds the write itself
+// (a USB control or interrupt transfer times out after 5 s) and cannot cancel it, so a stop does not
+// shorten it. The simulated bus: a held write waits until released, cancelled or timed out.
+bool WriteOutputReport(Handle handle, const char* report, size_t length, const std::atomic<bool>& stop,
+                       uint32_t timeoutMilliseconds);
+
+// Any thread: cancels the write under way on the write handle, if any (CancelIoEx on Windows). The
+// caller sets the stop flag that write was given first, so a write that begins afterwards sees it.
+void CancelOutputReport(Handle handle);
 
 // HidD_GetAttributes; attributes.size must hold 12.
 bool GetAttributes(Handle handle, Attributes& attributes);

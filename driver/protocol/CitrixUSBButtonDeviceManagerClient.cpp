@@ -38,14 +38,26 @@ CCitrixUSBButtonDeviceManagerClient::CCitrixUSBButtonDeviceManagerClient() : CCi
 
 CCitrixUSBButtonDeviceManagerClient::~CCitrixUSBButtonDeviceManagerClient() {
     managers.clear();
-    devices.clear();
+    // The devices still registered are left as they are: destroying one stops its threads, which
+    // must not be waited for under the loader lock.
+    if (!devices.empty()) new std::list<std::shared_ptr<CMyCitrixMCUSBButtonDevice>>(std::move(devices));
 }
 
 void CCitrixUSBButtonDeviceManagerClient::OnPoll() {}
 
 void CCitrixUSBButtonDeviceManagerClient::OnUnload() {
-    // Taken out of the registry one by one before each is destroyed, so that nothing can find an
-    // object that is going. A failing destructor must not keep the rest alive.
+    // Out of the registry first, so that nothing can find an object that is going. Every device is
+    // unbound and told to stop before anything is waited for; then one wait against one deadline
+    // for all of them. A failing destructor must not keep the rest alive.
+    std::list<std::shared_ptr<CMyCitrixMCUSBButtonDevice>> stopping;
+    stopping.swap(devices);
+    for (const std::shared_ptr<CMyCitrixMCUSBButtonDevice>& device : stopping) {
+        try {
+            device->Unbind();
+            device->RequestDisconnect();
+        } catch (...) {
+        }
+    }
     while (!managers.empty()) {
         CMyCitrixMCUSBButtonDeviceManager* const manager = managers.front();
         managers.pop_front();
@@ -54,11 +66,10 @@ void CCitrixUSBButtonDeviceManagerClient::OnUnload() {
         } catch (...) {
         }
     }
-    while (!devices.empty()) {
-        CMyCitrixMCUSBButtonDevice* const device = devices.front();
-        devices.pop_front();
+    const StopDeadline deadline = StopDeadlineFromNow();
+    for (const std::shared_ptr<CMyCitrixMCUSBButtonDevice>& device : stopping) {
         try {
-            ReleaseDevice(device);
+            device->WaitForDisconnect(deadline);
         } catch (...) {
         }
     }
@@ -224,41 +235,31 @@ CMyCitrixMCUSBButtonDeviceManager* CCitrixUSBButtonDeviceManagerClient::FindMana
 }
 
 void CCitrixUSBButtonDeviceManagerClient::CreateDevice(ObjectHandle handle) {
-    std::unique_ptr<CMyCitrixMCUSBButtonDevice> device(new CMyCitrixMCUSBButtonDevice());
-    device->channelClient = this;
-    device->serverHandle = handle;
-    devices.push_back(device.get());
-    device.release();
+    std::shared_ptr<CMyCitrixMCUSBButtonDevice> device = std::make_shared<CMyCitrixMCUSBButtonDevice>();
+    device->Bind(this, handle);
+    devices.push_back(std::move(device));
 }
 
 void CCitrixUSBButtonDeviceManagerClient::DeleteDevice(ObjectHandle handle) {
     for (auto it = devices.begin(); it != devices.end(); ++it) {
         if ((*it)->serverHandle.load() == handle) {
-            CMyCitrixMCUSBButtonDevice* const device = *it;
-            // Out of the registry first. Then the reader is stopped with a bounded wait on this
-            // engine thread, and the writer without waiting for a write under way. A reader still
-            // running after it (stuck in its report handler), or a writer still in a write, still
-            // uses the device, its state, lock and the send queue it reaches: the device is unbound,
-            // so nothing more is sent for a handle the server has deleted, and the last of them
-            // owns it from then on and deletes it itself once it has ended. The send queue lives
-            // for the whole process.
+            // Out of the registry and unbound first: nothing more is sent for a handle the server
+            // has deleted. Then its threads are stopped with one bounded wait on this engine thread;
+            // a reader still running after it (stuck in its report handler), or a writer still in a
+            // write, holds the device and lets it go when it ends.
+            std::shared_ptr<CMyCitrixMCUSBButtonDevice> device = std::move(*it);
             devices.erase(it);
-            ReleaseDevice(device);
+            device->Unbind();
+            device->Disconnect();
             return;
         }
     }
     TraceDispatcherError("Could not find/delete device for " + HandleText(handle));
 }
 
-void CCitrixUSBButtonDeviceManagerClient::ReleaseDevice(CMyCitrixMCUSBButtonDevice* device) {
-    device->Disconnect();
-    device->channelClient = nullptr;
-    if (!device->ReleaseWhenThreadsEnd([device] { delete device; })) delete device;
-}
-
 CMyCitrixMCUSBButtonDevice* CCitrixUSBButtonDeviceManagerClient::FindDevice(ObjectHandle handle) {
-    for (CMyCitrixMCUSBButtonDevice* device : devices) {
-        if (device->serverHandle.load() == handle) return device;
+    for (const std::shared_ptr<CMyCitrixMCUSBButtonDevice>& device : devices) {
+        if (device->serverHandle.load() == handle) return device.get();
     }
     TraceDispatcherError("Could not find device for " + HandleText(handle));
     return nullptr;

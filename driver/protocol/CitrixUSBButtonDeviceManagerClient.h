@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <list>
+#include <memory>
 
 #include "CitrixClient.h"
 #include "MessageType.h"
@@ -18,7 +19,9 @@ class CMyCitrixMCUSBButtonDeviceManager;
 // Threads: OnDataReceived and OnPoll run on the engine thread, one message at a time; the two lists
 // are touched only there and need no lock. The objects raise events on their reader threads (buttons)
 // and on this thread (arrivals and removals); they read only their own binding, which this thread
-// writes before the object can raise anything.
+// writes before the object can raise anything and cuts before it stops the object's threads.
+// Who holds what: the registry holds each device (shared) from CreateDevice to DeleteDevice or
+// VdUnload; a device's running threads hold it too, so none of them ever finds it gone.
 class CCitrixUSBButtonDeviceManagerClient : public CCitrixClient {
 public:
     CCitrixUSBButtonDeviceManagerClient();
@@ -33,14 +36,15 @@ public:
     int OnDataReceived(const uint8_t* data, uint16_t size) override;
     void OnPoll() override;
     // VdUnload, engine thread: every registered manager is destroyed (its notifications end), and
-    // every device is released as DeleteDevice releases it (reader stopped with its bounded wait; a
-    // reader still running after it owns its device and deletes it when it ends). The registry is
-    // empty afterwards, so a later Load in the same mapping finds no object of this session.
+    // every device is unbound and its threads told to stop, all of them before one wait against one
+    // deadline (kStopWait); a thread still running then holds its device and lets it go when it
+    // ends. The registry is empty afterwards, so a later Load in the same mapping finds no object
+    // of this session.
     void OnUnload() override;
 
     // The registry, in creation order (a lookup takes the first object with the handle).
     const std::list<CMyCitrixMCUSBButtonDeviceManager*>& Managers() const { return managers; }
-    const std::list<CMyCitrixMCUSBButtonDevice*>& Devices() const { return devices; }
+    const std::list<std::shared_ptr<CMyCitrixMCUSBButtonDevice>>& Devices() const { return devices; }
 
 private:
     void Execute(CMemoryStream& stream, uint32_t code, ObjectHandle handle);
@@ -51,9 +55,7 @@ private:
     void CreateDevice(ObjectHandle handle);
     void DeleteDevice(ObjectHandle handle);
     CMyCitrixMCUSBButtonDevice* FindDevice(ObjectHandle handle);
-    // Destroys a device taken out of the registry, or hands it to its still-running reader.
-    void ReleaseDevice(CMyCitrixMCUSBButtonDevice* device);
 
     std::list<CMyCitrixMCUSBButtonDeviceManager*> managers;  // owned entries
-    std::list<CMyCitrixMCUSBButtonDevice*> devices;          // owned entries
+    std::list<std::shared_ptr<CMyCitrixMCUSBButtonDevice>> devices;
 };

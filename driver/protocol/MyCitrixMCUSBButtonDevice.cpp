@@ -1,5 +1,6 @@
 #include "MyCitrixMCUSBButtonDevice.h"
 
+#include "CitrixClientOperations.h"
 #include "DispatcherTrace.h"
 #include "EventMessages.h"
 #include "FormatString.h"
@@ -12,19 +13,30 @@ constexpr int32_t kUnreportedButton = 16;
 
 }  // namespace
 
-CMyCitrixMCUSBButtonDevice::~CMyCitrixMCUSBButtonDevice() { DisconnectAndWaitForThreads(); }
+CMyCitrixMCUSBButtonDevice::~CMyCitrixMCUSBButtonDevice() { Disconnect(); }
+
+void CMyCitrixMCUSBButtonDevice::Bind(CCitrixUSBButtonDeviceManagerClient* client, ObjectHandle handle) {
+    serverHandle = handle;
+    CCriticalSectionLocker locker(bindingLock);
+    channelClient = client;
+    load = CurrentLoad();
+}
+
+void CMyCitrixMCUSBButtonDevice::Unbind() {
+    CCriticalSectionLocker locker(bindingLock);
+    channelClient = nullptr;
+}
 
 void CMyCitrixMCUSBButtonDevice::SetLEDsThenReply(const std::list<LEDSetting>& settings) {
-    // Runs on the writer thread, or on the engine thread when nothing was written. The device
-    // outlives its writer (its destructor, or the dispatcher's hand-over, waits for the end), and
-    // an unbound device (deleted by the server meanwhile) answers nothing.
+    // Runs on the writer thread, or on the engine thread when nothing was written. The writer holds
+    // the device, and an unbound device (deleted by the server meanwhile) answers nothing.
     QueueLEDs(settings, [this](const std::string* failure) {
         if (failure) {
             TraceDispatcherError(*failure);
             return;
         }
-        if (channelClient.load() == nullptr) return;
-        SendReply(MessageType::SetLEDsReply, serverHandle.load());
+        CCriticalSectionLocker locker(bindingLock);
+        if (channelClient) SendReply(MessageType::SetLEDsReply, serverHandle.load(), load);
     });
 }
 
@@ -34,11 +46,14 @@ CMyCitrixMCUSBButtonDevice& CMyCitrixMCUSBButtonDevice::operator=(const CMyCitri
 }
 
 void CMyCitrixMCUSBButtonDevice::OnButtonPressed(const int32_t& code, const int32_t& pressed) {
-    if (channelClient.load() == nullptr || code == kUnreportedButton) return;
+    if (code == kUnreportedButton) return;
     const int32_t button = code;
     const int32_t flag = pressed;
     const ObjectHandle handle = serverHandle.load();
+    // Checked and queued under one lock, so an Unbind on the engine thread cannot fall between.
+    CCriticalSectionLocker locker(bindingLock);
+    if (!channelClient) return;
     // The reader thread's path: no text is formatted while the trace log is off.
     if (IsTraceLogOn(kClientLogPath)) TraceDispatcher(FormatString("On button pressed %i, %i", button, flag));
-    SendButtonEvent(handle, button, flag);
+    SendButtonEvent(handle, button, flag, load);
 }

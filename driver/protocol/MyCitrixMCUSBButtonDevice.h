@@ -6,24 +6,33 @@
 #include <cstdint>
 #include <list>
 
+#include "CriticalSection.h"
 #include "MessageType.h"
 #include "USBButtonDevice.h"
 
 class CCitrixUSBButtonDeviceManagerClient;
 
+// Who holds what: the dispatcher's registry holds the device (a shared_ptr) until the server deletes
+// it or the session ends; its HID openings hold it while their reader or writer runs, so the last of
+// them may be the one that destroys it. Its link to the channel (Bind, Unbind) is cut before its
+// openings are stopped, and what its threads send goes out only while the link holds, under
+// bindingLock: once Unbind has returned, nothing more is queued for the device.
 class CMyCitrixMCUSBButtonDevice : public CUSBButtonDevice {
 public:
     CMyCitrixMCUSBButtonDevice() = default;
-    // Ends the reader and writer threads before this part goes, so that no OnButtonPressed and no
-    // write completion runs on a device that is being destroyed. The dispatcher deletes a device
-    // whose threads outlived Disconnect only on the last of those threads, after its end, so the
-    // engine thread never waits here.
+    // Disconnects first, so that no thread calls the part that goes here; a device the registry
+    // shared is disconnected already, and its destructor runs once no thread holds it.
     ~CMyCitrixMCUSBButtonDevice() override;
     CMyCitrixMCUSBButtonDevice(const CMyCitrixMCUSBButtonDevice&) = delete;
     // The device model's assignment (the other's interface and pressed buttons). This device keeps its
-    // own channelClient and serverHandle: later commands for it still find it under the handle it was
+    // own binding and serverHandle: later commands for it still find it under the handle it was
     // created with, and its events keep carrying that handle.
     CMyCitrixMCUSBButtonDevice& operator=(const CMyCitrixMCUSBButtonDevice& other);
+
+    // Engine thread, right after construction and before the device can be connected: links the
+    // device to the channel's current load under handle. Unbind cuts the link for good.
+    void Bind(CCitrixUSBButtonDeviceManagerClient* client, ObjectHandle handle);
+    void Unbind();
 
     // Engine thread, for the server's SetLEDs: the LED report goes to the device's writer thread,
     // and SetLEDsReply follows once the device has taken it (from the writer thread, or at once
@@ -36,8 +45,11 @@ public:
     // ButtonEvent and traces "On button pressed %i, %i". Nothing while unbound.
     void OnButtonPressed(const int32_t& code, const int32_t& pressed) override;
 
-    // Set by the dispatcher on its own thread right after construction, before the device can be
-    // initialised or connected; read by the reader thread. Atomic, so the two threads need no lock.
-    std::atomic<CCitrixUSBButtonDeviceManagerClient*> channelClient{nullptr};  // not owned
+    // Set by Bind; the dispatcher looks the device up by it.
     std::atomic<ObjectHandle> serverHandle{0};
+
+private:
+    CCriticalSectionClass bindingLock;                     // guards the two below
+    CCitrixUSBButtonDeviceManagerClient* channelClient = nullptr;  // not owned; null while unbound
+    uint32_t load = 0;  // the load of the module the device was bound in
 };

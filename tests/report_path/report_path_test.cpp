@@ -151,7 +151,7 @@ TEST(ReportPath, AReportAllocatesOnlyTheQueuedCopyAndFormatsNoTraceText) {
         testThread = false;  // counted as a driver thread's would be
         counting = true;
         allocations = 0;
-        CCitrixClientData::Instance().Push(block, sizeof block);
+        CCitrixClientData::Instance().Push(block, sizeof block, CCitrixClientData::kCurrentLoad);
         counting = false;
         testThread = true;
         queueAllocations = allocations;

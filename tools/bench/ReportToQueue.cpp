@@ -28,7 +28,7 @@ struct ReportAllocations {
 uint64_t QueueCopyAllocations() {
     const uint8_t block[16] = {0};
     StartCountingAllocations();
-    CCitrixClientData::Instance().Push(block, sizeof block);
+    CCitrixClientData::Instance().Push(block, sizeof block, CCitrixClientData::kCurrentLoad);
     const AllocationCount count = StopCountingAllocations();
     CCitrixClientData::Instance().Pop();
     return count.calls;

@@ -229,6 +229,8 @@ void TovSim_Reset(void) {
     bus.failNextAny = 0;
     bus.openLog.clear();
     bus.openCallCount = 0;
+    bus.cancelledWrites = 0;
+    bus.lastCancelledWrite.clear();
     simchannel::RestoreWaits();
     bus.writesChanged.notify_all();
 }
@@ -413,6 +415,20 @@ int TovSim_WaitForHeldWrites(int count, int milliseconds) {
                                       [&] { return bus.heldWrites >= count; })
                ? 1
                : 0;
+}
+
+int TovSim_CancelledWriteCount(void) {
+    Bus& bus = TheBus();
+    std::lock_guard<std::mutex> lock(bus.mutex);
+    return bus.cancelledWrites;
+}
+
+int TovSim_LastCancelledWrite(void* buffer, int size) {
+    Bus& bus = TheBus();
+    std::lock_guard<std::mutex> lock(bus.mutex);
+    const size_t length = bus.lastCancelledWrite.size();
+    if (buffer && size > 0) std::memcpy(buffer, bus.lastCancelledWrite.data(), std::min(length, static_cast<size_t>(size)));
+    return static_cast<int>(length);
 }
 
 }  // extern "C"

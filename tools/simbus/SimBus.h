@@ -37,6 +37,7 @@ struct Opening {
     unsigned kind;
     hidseam::Handle client;  // what OpenPath returned
     intptr_t server;         // the bus's end
+    bool writeCancelled = false;  // CancelOutputReport was called for client: its writes fail
 };
 
 // The preparsed data the seam hands out: a copy of the interface's capabilities.
@@ -63,6 +64,10 @@ struct Bus {
     // whenever a write starts or stops waiting, holding is turned off, or openings go away.
     int heldWrites = 0;
     std::condition_variable writesChanged;
+    // Held writes that ended by a cancel or their time-out, and the report bytes the last of them
+    // still found in the writer's buffer as it ended.
+    int cancelledWrites = 0;
+    Bytes lastCancelledWrite;
 };
 
 constexpr size_t kMaxLoggedOpens = 65536;
@@ -107,6 +112,7 @@ hidseam::Handle OpenSystemPath(const std::string& path, uint32_t access, uint32_
 void CloseSystemHandle(hidseam::Handle handle);
 void SetErrorNotFound();
 void SetErrorAccessDenied();
+void SetErrorCancelled();  // ERROR_OPERATION_ABORTED, or ECANCELED natively
 // The channel name that serves interface id.
 std::string ChannelName(int id);
 // Makes the next waits of the process's readers fail as a failing system wait does, until

@@ -103,6 +103,7 @@ void RestoreWaits() {
 
 void SetErrorNotFound() { errno = ENOENT; }
 void SetErrorAccessDenied() { errno = EACCES; }
+void SetErrorCancelled() { errno = ECANCELED; }
 
 }  // namespace simchannel
 

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "OverlappedWrite.h"
 #include "SimBus.h"
 
 namespace simchannel {
@@ -82,9 +83,10 @@ bool Receive(intptr_t server, simbus::Bytes& message) {
     return true;
 }
 
+// The driver opens its write handle for overlapped I/O; a pipe takes a message into its buffer at
+// once, so the write completes without a wait of its own.
 bool WriteClient(hidseam::Handle client, const char* data, size_t length) {
-    DWORD written = 0;
-    return WriteFile(reinterpret_cast<HANDLE>(client), data, static_cast<DWORD>(length), &written, nullptr) != FALSE;
+    return WriteOverlapped(reinterpret_cast<HANDLE>(client), data, length, nullptr, INFINITE);
 }
 
 void Disconnect(intptr_t server) {
@@ -104,6 +106,7 @@ void CloseSystemHandle(hidseam::Handle handle) {
 
 void SetErrorNotFound() { SetLastError(ERROR_FILE_NOT_FOUND); }
 void SetErrorAccessDenied() { SetLastError(ERROR_ACCESS_DENIED); }
+void SetErrorCancelled() { SetLastError(ERROR_OPERATION_ABORTED); }
 
 // A reader waits on an event of its own, which the bus cannot make fail.
 bool BreakWaits() { return false; }

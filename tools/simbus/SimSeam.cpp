@@ -1,4 +1,5 @@
 // The HID seam answered by the simulated bus.
+#include <chrono>
 #include <cstring>
 #include <mutex>
 
@@ -75,30 +76,45 @@ void ClosePath(Handle handle) {
 
 // A simulated interface may hold the write (TovSim_HoldWrites): the calling thread then waits here,
 // as it would in a system write that the device does not accept yet, and fails if the device goes
-// away meanwhile.
-bool WriteOutputReport(Handle handle, const char* report, size_t length) {
+// away meanwhile, if the write is cancelled (CancelOutputReport after the stop flag was set), or
+// when its time runs out. A write given up reads the report once more as it ends, as the system
+// does until the cancelled write completes: the writer's buffer must still hold it.
+bool WriteOutputReport(Handle handle, const char* report, size_t length, const std::atomic<bool>& stop,
+                       uint32_t timeoutMilliseconds) {
     simbus::Bus& bus = simbus::TheBus();
     std::unique_lock<std::mutex> lock(bus.mutex);
     if (!FindOpening(bus, handle)) {
         lock.unlock();
         return simchannel::WriteClient(handle, report, length);
     }
+    const auto giveUp = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMilliseconds);
     bool waiting = false;
+    auto stopWaiting = [&] {
+        if (waiting) --bus.heldWrites;
+        waiting = false;
+        bus.writesChanged.notify_all();
+    };
     for (;;) {
         simbus::Opening* opening = FindOpening(bus, handle);
         auto it = opening ? bus.interfaces.find(opening->interfaceId) : bus.interfaces.end();
         if (it == bus.interfaces.end()) {
             // Unplugged, or the bus was reset, while the write waited.
-            if (waiting) --bus.heldWrites;
-            bus.writesChanged.notify_all();
+            stopWaiting();
             simchannel::SetErrorNotFound();
             return false;
         }
-        if (!it->second.holdWrites) {
-            if (waiting) {
-                --bus.heldWrites;
-                bus.writesChanged.notify_all();
+        if (opening->writeCancelled || (waiting && (stop.load() || std::chrono::steady_clock::now() >= giveUp))) {
+            const bool wasHeld = waiting;
+            stopWaiting();
+            if (wasHeld) {
+                ++bus.cancelledWrites;
+                bus.lastCancelledWrite.assign(report, report + length);
             }
+            simchannel::SetErrorCancelled();
+            return false;
+        }
+        if (!it->second.holdWrites) {
+            stopWaiting();
             if (simbus::TakeFailure(bus, &it->second, TOVSIM_FAIL_WRITE)) {
                 simchannel::SetErrorAccessDenied();
                 return false;
@@ -110,12 +126,21 @@ bool WriteOutputReport(Handle handle, const char* report, size_t length) {
             ++bus.heldWrites;
             bus.writesChanged.notify_all();
         }
-        bus.writesChanged.wait(lock);
+        bus.writesChanged.wait_until(lock, giveUp);
     }
     // Written without the lock: a full channel may block the write until the bus collects, which
     // takes the lock. One device's writes come from its one writer thread, so they keep their order.
     lock.unlock();
     return simchannel::WriteClient(handle, report, length);
+}
+
+void CancelOutputReport(Handle handle) {
+    simbus::Bus& bus = simbus::TheBus();
+    std::lock_guard<std::mutex> lock(bus.mutex);
+    for (simbus::Opening& opening : bus.openings) {
+        if (opening.client == handle) opening.writeCancelled = true;
+    }
+    bus.writesChanged.notify_all();
 }
 
 bool GetAttributes(Handle handle, Attributes& attributes) {

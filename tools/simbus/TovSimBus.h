@@ -105,10 +105,16 @@ int TovSim_BreakReaderWait(int id);
  * until holding is turned off (0), when the writes go on in the order they came, or until the
  * device is unplugged or the bus reset, when they fail. Returns 1, 0 for a bad id.
  * TovSim_HeldWriteCount gives how many writes wait now; TovSim_WaitForHeldWrites waits at most
- * milliseconds until at least count writes wait and returns 1 when they do. */
+ * milliseconds until at least count writes wait and returns 1 when they do. A held write also ends,
+ * failing, when the driver cancels it or when the time-out the driver gave it runs out. */
 int TovSim_HoldWrites(int id, int on);
 int TovSim_HeldWriteCount(void);
 int TovSim_WaitForHeldWrites(int count, int milliseconds);
+/* Held writes given up because the driver cancelled them (or their time ran out), since the last
+ * TovSim_Reset; TovSim_LastCancelledWrite copies the report bytes the last of them found in the
+ * driver's buffer as it ended (returns their length, 0 when none was cancelled). */
+int TovSim_CancelledWriteCount(void);
+int TovSim_LastCancelledWrite(void* buffer, int size);
 
 /* Live handles open for reading on the interface, and all live handles (any access). */
 int TovSim_ReaderCount(int id);

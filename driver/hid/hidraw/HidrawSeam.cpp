@@ -190,12 +190,16 @@ long ReadInputReport(Handle handle, char* report, size_t length) {
 
 // hidraw takes one whole report per write (O_NONBLOCK does not apply to writes): the call returns
 // once the kernel has sent it, or failed (ETIMEDOUT after the USB stack's 5 s for a stalled device).
-bool WriteOutputReport(Handle handle, const char* report, size_t length) {
+// The kernel bounds the write (a USB transfer times out after 5 s) and offers no way to cancel it,
+// so stop and the timeout are not needed here.
+bool WriteOutputReport(Handle handle, const char* report, size_t length, const std::atomic<bool>&, uint32_t) {
     ssize_t written;
     do {
         written = write(static_cast<int>(handle), report, length);
     } while (written < 0 && errno == EINTR);
     return written >= 0 && static_cast<size_t>(written) == length;
 }
+
+void CancelOutputReport(Handle) {}
 
 }  // namespace hidseam

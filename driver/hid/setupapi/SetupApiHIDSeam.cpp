@@ -13,6 +13,7 @@ extern "C" {
 #include <vector>
 
 #include "HIDSeam.h"
+#include "OverlappedWrite.h"
 #include "WindowsInterfacePathForm.h"
 
 static_assert(sizeof(hidseam::Guid) == sizeof(GUID), "GUID layout");
@@ -51,10 +52,12 @@ void ClosePath(Handle handle) {
     if (value && value != INVALID_HANDLE_VALUE) CloseHandle(value);
 }
 
-bool WriteOutputReport(Handle handle, const char* report, size_t length) {
-    DWORD written = 0;
-    return WriteFile(reinterpret_cast<HANDLE>(handle), report, static_cast<DWORD>(length), &written, nullptr) != FALSE;
+bool WriteOutputReport(Handle handle, const char* report, size_t length, const std::atomic<bool>& stop,
+                       uint32_t timeoutMilliseconds) {
+    return WriteOverlapped(reinterpret_cast<HANDLE>(handle), report, length, &stop, timeoutMilliseconds);
 }
+
+void CancelOutputReport(Handle handle) { CancelIoEx(reinterpret_cast<HANDLE>(handle), nullptr); }
 
 bool GetAttributes(Handle handle, Attributes& attributes) {
     HIDD_ATTRIBUTES system = {};
