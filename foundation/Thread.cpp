@@ -12,9 +12,7 @@
 // the CThread and the CThread never has to wait for more than the return of Run.
 //
 // Threads: running is set by the starting thread before the thread exists and cleared by the
-// thread when Run has returned (atomic). afterEnd is written and run only by the thread;
-// hasAfterEnd is written by it before running is cleared and read by the owner after it saw
-// running cleared. platformThread belongs to the owner.
+// thread when Run has returned (atomic). platformThread belongs to the owner.
 struct CThreadRun {
     CThreadRun(CThread* thread, int param) : thread(thread), param(param) {}
 
@@ -25,8 +23,6 @@ struct CThreadRun {
     // the same user and then never be released, or be released by it.
     CSemaphoreClass endSignal{"", false};  // released once when Run has returned
     std::atomic<bool> running{true};       // Run may still be running
-    std::function<void()> afterEnd;
-    std::atomic<bool> hasAfterEnd{false};
     void* platformThread = nullptr;  // what StartThread returned, until joined or detached
 };
 
@@ -48,11 +44,11 @@ void Drop(CThreadRun* run) {
 }
 
 // The owner's end of a run whose Run has returned. A thread that only finishes its last steps is
-// waited for, so its resources are gone when the owner goes on; one that still has work after its
-// end (a message box, say) is left to end on its own, and so is the calling thread itself.
+// waited for, so its resources are gone when the owner goes on; the calling thread itself is left
+// to end on its own.
 void ReleaseEndedRun(CThreadRun* run) {
     if (run->platformThread) {
-        if (run->hasAfterEnd.load() || threadplatform::IsCurrentThread(run->platformThread)) {
+        if (threadplatform::IsCurrentThread(run->platformThread)) {
             threadplatform::DetachThread(run->platformThread);
         } else {
             threadplatform::JoinThread(run->platformThread);
@@ -99,7 +95,6 @@ bool CThread::Start(int param) {
         return false;
     }
     run->references.store(2);  // the owner's and the thread's
-    // Set before the thread exists: Run may call RunAfterEnd at once.
     data->current = run;
     g_runningThreads.fetch_add(1);
     void* thread = threadplatform::StartThread(&CThread::ThreadProcedure, run);
@@ -160,34 +155,16 @@ bool CThread::StartDetached(std::function<void()> body) {
 
 bool CThread::IsRunning() const { return data->current != nullptr && data->current->running.load(); }
 
-void CThread::RunAfterEnd(std::function<void()> work) {
-    // Only Run calls this, on its own thread, so the current run is the one running.
-    CThreadRun* run = data->current;
-    if (!run) return;
-    run->afterEnd = std::move(work);
-    run->hasAfterEnd.store(static_cast<bool>(run->afterEnd));
-}
-
 unsigned CThread::ThreadProcedure(void* argument) {
     CThreadRun* run = static_cast<CThreadRun*>(argument);
     run->thread->Run(run->param);
-    // From here on the CThread and its owner may be gone at any moment: only the run is used.
-    std::function<void()> afterEnd = std::move(run->afterEnd);
-    // A thread with nothing left to do leaves the count before its end is signalled, so that whoever
-    // waited for the end (a device's Close before VdUnload counts) no longer counts it. What remains
-    // of it is its exit, which its own hold on the module covers.
-    const bool hasWorkAfterEnd = static_cast<bool>(afterEnd);
-    if (!hasWorkAfterEnd) g_runningThreads.fetch_sub(1);
+    // From here on the CThread and its owner may be gone at any moment: only the run is used. The
+    // thread leaves the count before its end is signalled, so that whoever waited for the end (a
+    // Close before VdUnload counts) no longer counts it. What remains of it is its exit, which its
+    // own hold on the module covers.
+    g_runningThreads.fetch_sub(1);
     run->running.store(false);
     run->endSignal.Release(1);
-    if (hasWorkAfterEnd) {
-        try {
-            afterEnd();
-        } catch (...) {
-            // Nothing is left to report to; the thread ends as usual.
-        }
-    }
     Drop(run);
-    if (hasWorkAfterEnd) g_runningThreads.fetch_sub(1);
     return 0;
 }

@@ -17,7 +17,7 @@ public:
     // If Run has not returned, waits for it (kEndWaitMilliseconds); when that fails shows
     // "Internal thread could not be stopped!" (caption "Error", OK button) and then keeps waiting,
     // because Run still uses this object. Returns at once when the thread never ran or Run has
-    // returned; a thread still doing its RunAfterEnd work is left to end on its own.
+    // returned.
     virtual ~CThread();
     CThread(const CThread&) = delete;
     CThread& operator=(const CThread&) = delete;
@@ -38,9 +38,9 @@ public:
     // True between a successful Start and the return of Run.
     bool IsRunning() const;
 
-    // Threads started by any CThread of this module that still have work of ours to do: Run, or
-    // their RunAfterEnd work. A thread whose end was waited for (WaitForEnd returned true) and that
-    // had no such work is no longer counted; each thread counted holds the module mapped. Any thread.
+    // Threads started by this module (any CThread, StartDetached) that still have work of ours to
+    // do. A thread whose end was waited for (WaitForEnd returned true) is no longer counted; each
+    // thread counted holds the module mapped. Any thread.
     static int RunningThreads();
 
     // Starts a thread that runs body and then destroys body, with whatever it holds, on that same
@@ -49,14 +49,6 @@ public:
     // thread started here does. False, with body destroyed on the calling thread, when the thread
     // cannot be started. body must not throw (what it throws is dropped).
     static bool StartDetached(std::function<void()> body);
-
-protected:
-    // Called by Run on its own thread: work to do on this thread after Run has returned and the
-    // thread counts as ended (WaitForEnd returns, the destructor does not wait, Start may start the
-    // next thread). It must touch neither this object nor anything its owner may destroy; it keeps
-    // what it needs in its own copies. The module stays loaded until it has finished. A later call
-    // replaces an earlier one.
-    void RunAfterEnd(std::function<void()> work);
 
 private:
     static unsigned ThreadProcedure(void* argument);

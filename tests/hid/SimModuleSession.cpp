@@ -29,6 +29,9 @@ void SimModuleSession::SetUp() {
     Resolve(*sim, bus.HeldWriteCount, "TovSim_HeldWriteCount");
     Resolve(*sim, bus.WaitForHeldWrites, "TovSim_WaitForHeldWrites");
     Resolve(*sim, bus.ReadOutputReport, "TovSim_ReadOutputReport");
+    Resolve(*sim, bus.SendInputReport, "TovSim_SendInputReport");
+    Resolve(*sim, bus.CancelledWriteCount, "TovSim_CancelledWriteCount");
+    Resolve(*sim, bus.LastCancelledWrite, "TovSim_LastCancelledWrite");
     ASSERT_FALSE(HasFailure());
     bus.Reset();
     bus.RecordMessageBoxes(1);

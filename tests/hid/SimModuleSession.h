@@ -39,6 +39,9 @@ struct SimBusExports {
     decltype(&TovSim_HeldWriteCount) HeldWriteCount = nullptr;
     decltype(&TovSim_WaitForHeldWrites) WaitForHeldWrites = nullptr;
     decltype(&TovSim_ReadOutputReport) ReadOutputReport = nullptr;
+    decltype(&TovSim_SendInputReport) SendInputReport = nullptr;
+    decltype(&TovSim_CancelledWriteCount) CancelledWriteCount = nullptr;
+    decltype(&TovSim_LastCancelledWrite) LastCancelledWrite = nullptr;
 };
 
 class SimModuleSession : public ::testing::Test {

@@ -231,15 +231,16 @@ TEST_F(UnloadSession, AReaderInItsBoxKeepsTheModuleAndTheNextLoadSaysSo) {
     EXPECT_EQ(ExtraDescriptors(descriptorsBefore), std::set<std::string>{});
 }
 
-// An LED report that the device does not take (the bus holds the write) when the host unloads: the
-// unload does not wait for it, and the writer keeps the module mapped until the device has taken the
-// report; then it closes the device's handles and the module goes.
-TEST_F(UnloadSession, AWriteUnderWayKeepsTheModuleUntilItEnds) {
+// An LED report that the device does not take and that a stop cannot cancel (a hidraw write, which
+// only the kernel's own bound ends) when the host unloads: the unload does not wait for it, the writer
+// keeps the module mapped, and a session loaded meanwhile sees nothing of the old one, also when the
+// write then completes; once the writer has ended, the module goes.
+TEST_F(UnloadSession, AWriteUnderWayKeepsTheModuleAndNothingOfItReachesTheNextLoad) {
     int id = 0;
     const testsupport::LogReader unloadLog(testsupport::kClientLog);
     OpenSessionWithReader(id);
     const std::set<std::string> reader = Minus(Threads(), threadsBefore);
-    ASSERT_EQ(bus.HoldWrites(id, 1), 1);
+    ASSERT_EQ(bus.HoldWrites(id, 2), 1);
     sim->QueueServerBlock(EncodeSetLEDs(kDevice, {{0, 1}}));
     ASSERT_EQ(bus.WaitForHeldWrites(1, 20000), 1);
     const std::set<std::string> writer = Minus(Minus(Threads(), threadsBefore), reader);
@@ -248,21 +249,24 @@ TEST_F(UnloadSession, AWriteUnderWayKeepsTheModuleUntilItEnds) {
     auto release = bus.HoldWrites;  // the module stays mapped: its exports stay valid
     sim->Shutdown();
     EXPECT_TRUE(sim->CloseLibrary());
-    bus = SimBusExports{};
     sim.reset();
     EXPECT_GT(ModuleMappings(), 0) << "the write under way holds the module";
     EXPECT_EQ(unloadLog.Count("VdUnload: 1 thread(s) still running keep the module loaded"), 1u);
-    // The unload waited for the reader; its exit may still be listed for a moment.
     EXPECT_TRUE(WaitUntilGone(reader)) << Joined(reader);
     EXPECT_EQ(Minus(Threads(), threadsBefore), writer) << "only the writer is left";
 
-    // The release runs module code on this thread while the writer may drop the last hold on the
-    // module: this thread holds it across the call, and lets go once the writer has ended.
-    void* callerHold = dlopen(ModuleFile().c_str(), RTLD_NOW | RTLD_NOLOAD);
-    ASSERT_NE(callerHold, nullptr);
+    // The next load, on the same bus: its first block answers its first command, before and after
+    // the old write completes.
+    repliesSeen = 0;
+    ASSERT_TRUE(testsupport::StartModule(TOV_SIM_MODULE_PATH, sim));
+    ASSERT_TRUE(Exchange(EncodeCreateManager(kManager)));
     release(id, 0);
     EXPECT_TRUE(WaitUntilGone(writer)) << Joined(writer);
-    dlclose(callerHold);
+    ASSERT_TRUE(Exchange(EncodeDeleteManager(kManager)));
+    EXPECT_EQ(sim->SentBlocks().size(), 2u) << "a block of the last load was sent";
+
+    UnloadAndClose();  // the bus's exports of the first load are still the module's
+    EXPECT_TRUE(WaitUntilGone(Minus(Threads(), threadsBefore))) << Joined(Minus(Threads(), threadsBefore));
     EXPECT_EQ(ModuleMappings(), 0) << "the module stays mapped after its last thread ended";
     EXPECT_EQ(ExtraDescriptors(descriptorsBefore), std::set<std::string>{});
 }

@@ -398,6 +398,7 @@ int TovSim_HoldWrites(int id, int on) {
     Interface* iface = Find(bus, id);
     if (!iface) return 0;
     iface->holdWrites = on != 0;
+    iface->holdPastCancel = on == 2;
     bus.writesChanged.notify_all();
     return 1;
 }

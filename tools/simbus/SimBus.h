@@ -25,6 +25,7 @@ struct Interface {
     int usbClass = -1, usbSubClass = -1, usbProtocol = -1;  // its USB interface; -1: not shown
     unsigned failNext = 0;  // TOVSIM_FAIL_* kinds refused once each
     bool holdWrites = false;  // writes of output reports wait until this is off again
+    bool holdPastCancel = false;  // while held, writes ignore cancels and time-outs (as hidraw's do)
     std::vector<Bytes> delivered;
     std::vector<Bytes> outputs;
 };

@@ -103,7 +103,9 @@ bool WriteOutputReport(Handle handle, const char* report, size_t length, const s
             simchannel::SetErrorNotFound();
             return false;
         }
-        if (opening->writeCancelled || (waiting && (stop.load() || std::chrono::steady_clock::now() >= giveUp))) {
+        const bool cancellable = !(it->second.holdWrites && it->second.holdPastCancel);
+        if (cancellable && (opening->writeCancelled ||
+                            (waiting && (stop.load() || std::chrono::steady_clock::now() >= giveUp)))) {
             const bool wasHeld = waiting;
             stopWaiting();
             if (wasHeld) {
@@ -126,7 +128,11 @@ bool WriteOutputReport(Handle handle, const char* report, size_t length, const s
             ++bus.heldWrites;
             bus.writesChanged.notify_all();
         }
-        bus.writesChanged.wait_until(lock, giveUp);
+        if (cancellable) {
+            bus.writesChanged.wait_until(lock, giveUp);
+        } else {
+            bus.writesChanged.wait(lock);
+        }
     }
     // Written without the lock: a full channel may block the write until the bus collects, which
     // takes the lock. One device's writes come from its one writer thread, so they keep their order.

@@ -106,7 +106,8 @@ int TovSim_BreakReaderWait(int id);
  * device is unplugged or the bus reset, when they fail. Returns 1, 0 for a bad id.
  * TovSim_HeldWriteCount gives how many writes wait now; TovSim_WaitForHeldWrites waits at most
  * milliseconds until at least count writes wait and returns 1 when they do. A held write also ends,
- * failing, when the driver cancels it or when the time-out the driver gave it runs out. */
+ * failing, when the driver cancels it or when the time-out the driver gave it runs out; with on 2
+ * it ignores both, as a hidraw write does, which only the kernel's own bound ends. */
 int TovSim_HoldWrites(int id, int on);
 int TovSim_HeldWriteCount(void);
 int TovSim_WaitForHeldWrites(int count, int milliseconds);
