@@ -1,7 +1,8 @@
 // Figure 5: a burst of 20 button events with the host polling every 10, 60 and 100 ms: when each
 // block left, relative to the first report of the burst. The channel client sends at most one block
 // per poll and at least 60 ms after the previous one. After each timeline: how long every call of
-// that session (start, device connected, burst, device deleted, end) held the engine thread.
+// that session (start, device connected, burst, device deleted, end) held the engine thread. Then
+// the stops with devices that do not let go (StopTimes).
 #include <cstdio>
 
 #include "BenchSupport.h"
@@ -79,6 +80,7 @@ int DeliveryTimeline(const Settings&) {
                 kEvents);
     bool ok = true;
     for (uint32_t interval : {10u, 60u, 100u}) ok = Run(interval) && ok;
+    ok = StopTimes() && ok;
     return ok ? 0 : 1;
 }
 

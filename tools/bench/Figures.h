@@ -18,5 +18,7 @@ int DeliveryTimeline(const Settings& settings);
 int CommandSession(const Settings& settings);
 int HotPlugPolls(const Settings& settings);
 int ReaderInstructions(const Settings& settings);
+// Part of the timeline: the stops with a stuck reader and a held write; false when not measured.
+bool StopTimes();
 
 }  // namespace bench

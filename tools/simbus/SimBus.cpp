@@ -418,6 +418,31 @@ int TovSim_WaitForHeldWrites(int count, int milliseconds) {
                : 0;
 }
 
+int TovSim_HoldReads(int id, int on) {
+#if defined(_WIN32)
+    (void)id;
+    (void)on;
+    return 0;  // a reader reads its pipe with ReadFile, which the bus does not see
+#else
+    Bus& bus = TheBus();
+    std::lock_guard<std::mutex> lock(bus.mutex);
+    Interface* iface = Find(bus, id);
+    if (!iface) return 0;
+    iface->holdReads = on != 0;
+    bus.writesChanged.notify_all();
+    return 1;
+#endif
+}
+
+int TovSim_WaitForHeldReads(int count, int milliseconds) {
+    Bus& bus = TheBus();
+    std::unique_lock<std::mutex> lock(bus.mutex);
+    return bus.writesChanged.wait_for(lock, std::chrono::milliseconds(std::max(milliseconds, 0)),
+                                      [&] { return bus.heldReads >= count; })
+               ? 1
+               : 0;
+}
+
 int TovSim_CancelledWriteCount(void) {
     Bus& bus = TheBus();
     std::lock_guard<std::mutex> lock(bus.mutex);
@@ -433,3 +458,31 @@ int TovSim_LastCancelledWrite(void* buffer, int size) {
 }
 
 }  // extern "C"
+
+namespace simbus {
+
+void WaitWhileReadsHeld(hidseam::Handle client) {
+    Bus& bus = TheBus();
+    std::unique_lock<std::mutex> lock(bus.mutex);
+    bool waiting = false;
+    for (;;) {
+        int interfaceId = 0;
+        for (const Opening& opening : bus.openings) {
+            if (opening.client == client) interfaceId = opening.interfaceId;
+        }
+        auto it = bus.interfaces.find(interfaceId);
+        if (it == bus.interfaces.end() || !it->second.holdReads) break;
+        if (!waiting) {
+            waiting = true;
+            ++bus.heldReads;
+            bus.writesChanged.notify_all();
+        }
+        bus.writesChanged.wait(lock);
+    }
+    if (waiting) {
+        --bus.heldReads;
+        bus.writesChanged.notify_all();
+    }
+}
+
+}  // namespace simbus

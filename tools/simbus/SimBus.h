@@ -26,6 +26,7 @@ struct Interface {
     unsigned failNext = 0;  // TOVSIM_FAIL_* kinds refused once each
     bool holdWrites = false;  // writes of output reports wait until this is off again
     bool holdPastCancel = false;  // while held, writes ignore cancels and time-outs (as hidraw's do)
+    bool holdReads = false;  // natively: a read of a report waits inside the seam until this is off
     std::vector<Bytes> delivered;
     std::vector<Bytes> outputs;
 };
@@ -64,6 +65,7 @@ struct Bus {
     // Writes waiting in the seam while their interface holds writes. writesChanged is notified
     // whenever a write starts or stops waiting, holding is turned off, or openings go away.
     int heldWrites = 0;
+    int heldReads = 0;  // reads waiting in the seam; writesChanged is notified for them too
     std::condition_variable writesChanged;
     // Held writes that ended by a cancel or their time-out, and the report bytes the last of them
     // still found in the writer's buffer as it ended.
@@ -85,6 +87,9 @@ bool TakeFailure(Bus& bus, Interface* iface, unsigned kind);
 void DropOpening(Bus& bus, size_t index);
 // Drops the openings whose client end was closed. Needs the lock.
 void Reap(Bus& bus);
+// Natively, before a read of a report on client: waits while its interface holds reads (until
+// released, unplugged or the bus reset). Takes the lock.
+void WaitWhileReadsHeld(hidseam::Handle client);
 
 // Arrival and removal announcements (without the lock).
 void Announce(uint32_t event, uint32_t deviceType, const std::string& name);

@@ -112,6 +112,7 @@ namespace hidseam {
 // A simulated interface keeps message boundaries (SOCK_SEQPACKET): one receive is one report, as
 // the bus sent it (the bus already sends the report-id byte first).
 long ReadInputReport(Handle handle, char* report, size_t length) {
+    simbus::WaitWhileReadsHeld(handle);
     return static_cast<long>(recv(static_cast<int>(handle), report, length, MSG_DONTWAIT));
 }
 

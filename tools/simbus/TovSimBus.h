@@ -111,6 +111,13 @@ int TovSim_BreakReaderWait(int id);
 int TovSim_HoldWrites(int id, int on);
 int TovSim_HeldWriteCount(void);
 int TovSim_WaitForHeldWrites(int count, int milliseconds);
+/* Natively, holds the readers of interface id while on is 1, as a reader stuck in its report
+ * handler: a reader that finds a report waiting stays inside the HID seam's read, where no stop
+ * reaches it, until holding is off, the device is unplugged or the bus reset. Returns 1, 0 for a bad
+ * id or on Windows (a reader reads its pipe itself). TovSim_WaitForHeldReads waits at most
+ * milliseconds until at least count reads are held and returns 1 when they are. */
+int TovSim_HoldReads(int id, int on);
+int TovSim_WaitForHeldReads(int count, int milliseconds);
 /* Held writes given up because the driver cancelled them (or their time ran out), since the last
  * TovSim_Reset; TovSim_LastCancelledWrite copies the report bytes the last of them found in the
  * driver's buffer as it ended (returns their length, 0 when none was cancelled). */
