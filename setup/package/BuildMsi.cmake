@@ -1,14 +1,14 @@
 # Builds TovUSB.msi: runs wixl on TovUSB.wxs, then adds with msibuild the rows wixl has no element
 # for. Run as a script:
 #   cmake -DWIXL=... -DMSIBUILD=... -DMSIINFO=... -DWXS=TovUSB.wxs -DOUTPUT=TovUSB.msi -DVERSION=1.0.0
-#         -DPRODUCT_CODE=... -DSETUP_PROGRAM=... -DDRIVER32=... -DDRIVER64=... -P BuildMsi.cmake
+#         -DPRODUCT_CODE=... -DSETUP_PROGRAM=... -DDRIVER32=... -DDRIVER64=... -DDEVICE_CHECK=... -P BuildMsi.cmake
 # With -DSIGN_SCRIPT=TovSign.cmake and its settings (cmake/TovSigning.cmake) the package is signed.
-foreach(var WIXL MSIBUILD MSIINFO WXS OUTPUT VERSION PRODUCT_CODE SETUP_PROGRAM DRIVER32 DRIVER64)
+foreach(var WIXL MSIBUILD MSIINFO WXS OUTPUT VERSION PRODUCT_CODE SETUP_PROGRAM DRIVER32 DRIVER64 DEVICE_CHECK)
   if(NOT DEFINED ${var})
     message(FATAL_ERROR "BuildMsi.cmake: ${var} is not set")
   endif()
 endforeach()
-foreach(file SETUP_PROGRAM DRIVER32 DRIVER64)
+foreach(file SETUP_PROGRAM DRIVER32 DRIVER64 DEVICE_CHECK)
   if(NOT EXISTS "${${file}}")
     message(FATAL_ERROR "BuildMsi.cmake: ${file} ${${file}} does not exist")
   endif()
@@ -43,11 +43,12 @@ file(MAKE_DIRECTORY "${work}")
 
 # wixl looks for each file below its working folder and takes no absolute path: the commands run
 # in the root folder, and the files are named relative to it.
-foreach(file SETUP_PROGRAM DRIVER32 DRIVER64)
+foreach(file SETUP_PROGRAM DRIVER32 DRIVER64 DEVICE_CHECK)
   file(RELATIVE_PATH ${file} / "${${file}}")
 endforeach()
 run(${WIXL} -a x86 -D Version=${VERSION} -D ProductCode=${PRODUCT_CODE}
     -D SetupProgram=${SETUP_PROGRAM} -D Driver32=${DRIVER32} -D Driver64=${DRIVER64}
+    -D DeviceCheck=${DEVICE_CHECK}
     -o "${temporary}" "${WXS}")
 
 set(setup_command "/uninstall /quiet /log \"[SETUPLOG]\"")
