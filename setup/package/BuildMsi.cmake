@@ -61,6 +61,13 @@ set(setup_command "/uninstall /quiet /log \"[SETUPLOG]\"")
 msi_query("INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('RollbackChannel', 3410, 'SetupProgram', '${setup_command}')")
 msi_query("INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('RollbackChannel', 'NOT REMOVE=\"ALL\" AND NOT CHANNELREGISTERED32 AND NOT CHANNELREGISTERED64', 4010)")
 
+# The same for the heal task: when the installation fails after the task was registered, the
+# rollback removes it, only when no task was registered before (its mark was missing), so that a
+# failed repair or upgrade keeps the task that was there.
+set(task_command "/unregistertask /quiet /log \"[SETUPLOG]\"")
+msi_query("INSERT INTO `CustomAction` (`Action`, `Type`, `Source`, `Target`) VALUES ('RollbackHealTask', 3410, 'SetupProgram', '${task_command}')")
+msi_query("INSERT INTO `InstallExecuteSequence` (`Action`, `Condition`, `Sequence`) VALUES ('RollbackHealTask', 'NOT REMOVE=\"ALL\" AND TOVUSB_SELFHEAL<>\"0\" AND NOT HEALTASKREGISTERED', 4029)")
+
 # Progress texts: msiexec writes them into its log beside each action's name.
 set(idt "${work}/${name}.ActionText.idt")
 # A PC without an ICA Client installs the package and registers nothing yet: the progress text
@@ -74,7 +81,8 @@ file(WRITE "${idt}" "Action\tDescription\tTemplate\ns72\tL0\tL0\nActionText\tAct
      "KeepHealTaskAway\tTOVUSB_SELFHEAL=0: removing the scheduled task TovUSB Heal: TovaroCitrixVCClientSetup.exe /unregistertask\t\n"
      "RegisterChannel\tRegistering the TovUSB channel with the ICA Client: TovaroCitrixVCClientSetup.exe /install\t\n"
      "UnregisterChannel\tRemoving the TovUSB channel from the ICA Client: TovaroCitrixVCClientSetup.exe /uninstall\t\n"
-     "RollbackChannel\tUndoing the TovUSB channel registration: TovaroCitrixVCClientSetup.exe /uninstall\t\n")
+     "RollbackChannel\tUndoing the TovUSB channel registration: TovaroCitrixVCClientSetup.exe /uninstall\t\n"
+     "RollbackHealTask\tUndoing the registration of the scheduled task TovUSB Heal: TovaroCitrixVCClientSetup.exe /unregistertask\t\n")
 run(${MSIBUILD} "${temporary}" -i "${idt}")
 file(REMOVE "${idt}")
 
