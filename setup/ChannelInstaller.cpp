@@ -9,6 +9,7 @@
 #include "ProgramFolder.h"
 #include "Registry.h"
 #include "RegistryValueType.h"
+#include "UserClient.h"
 #include "VirtualDriverList.h"
 #include "WindowsBitness.h"
 
@@ -17,7 +18,7 @@ using namespace installer;
 // The state of one client before the install changed it, and what it changed.
 struct CChannelInstaller::ClientChanges {
     ClientBitness client = ClientBitness::k32;
-    bool perClient = false;  // lines carry the client's name
+    std::string label;  // in front of the client's lines: "64-bit client: ", or ""
 
     bool moduleWritten = false;  // "DriverNameWin32" was written
     bool moduleKeyExisted = false;
@@ -34,20 +35,15 @@ struct CChannelInstaller::ClientChanges {
 
 namespace {
 
-CRegistry MachineValue(ClientBitness client, const char* key, const char* value) {
-    return CRegistry(kRegistryLocalMachine, CFileName(key, FileNameSyntax::Windows()), value, Traits(client).view);
-}
-
 CFileName WindowsPath(const std::string& text) { return CFileName(text, FileNameSyntax::Windows()); }
 
 std::string ClientLabel(ClientBitness client) { return std::string(Traits(client).name) + " client: "; }
 
 // The log as one client's lines are written: with the client's name in front on a PC that has
-// more than one client, unchanged otherwise.
+// more than one client and for the per-user client, unchanged otherwise.
 class CClientLog : public CInstallerLogInterface {
 public:
-    CClientLog(CInstallerLogInterface& log, ClientBitness client, bool perClient)
-        : labelled(log, perClient ? ClientLabel(client) : std::string()) {}
+    CClientLog(CInstallerLogInterface& log, const std::string& label) : labelled(log, label) {}
     void AddLogLine(const std::string& text) override { labelled.AddLogLine(text); }
     void Refresh() override { labelled.Refresh(); }
 
@@ -97,19 +93,46 @@ std::string InUseLine(const std::string& target, const std::string& aside, bool 
 
 CChannelInstaller::CChannelInstaller() : CChannelInstaller(GetProgramFolder) {}
 
+CChannelInstaller::CChannelInstaller(InstallScope scope) : CChannelInstaller(GetProgramFolder) { this->scope = scope; }
+
 CChannelInstaller::CChannelInstaller(ProgramFolderLookup programFolder, WindowsBitnessLookup is64BitWindows)
     : programFolder(std::move(programFolder)),
       is64BitWindows(is64BitWindows ? std::move(is64BitWindows) : WindowsBitnessLookup(IsWindows64Bit)) {}
 
 bool CChannelInstaller::Is64BitWindows() const { return is64BitWindows(); }
 
+CRegistry CChannelInstaller::Value(ClientBitness client, const char* key, const char* value) const {
+    // The per-user client's keys are the user's own: HKEY_CURRENT_USER\SOFTWARE is one for both views.
+    if (IsPerUser()) return CRegistry(kRegistryCurrentUser, WindowsPath(key), value, RegistryView::kProgram);
+    return CRegistry(kRegistryLocalMachine, WindowsPath(key), value, Traits(client).view);
+}
+
+bool CChannelInstaller::ValueType(ClientBitness client, const char* key, const char* value, uint32_t& type) const {
+    return IsPerUser() ? QueryValueType(kRegistryCurrentUser, RegistryView::kProgram, key, value, type)
+                       : QueryValueType(kRegistryLocalMachine, Traits(client).view, key, value, type);
+}
+
+bool CChannelInstaller::KeyPresent(ClientBitness client, const char* key) const {
+    return IsPerUser() ? KeyExists(kRegistryCurrentUser, RegistryView::kProgram, key)
+                       : KeyExists(kRegistryLocalMachine, Traits(client).view, key);
+}
+
+std::string CChannelInstaller::Label(ClientBitness client, bool perClient) const {
+    if (IsPerUser()) return "Per-user client: ";
+    return perClient ? ClientLabel(client) : std::string();
+}
+
 std::string CChannelInstaller::GetICAClientFolder(ClientBitness client) const {
     // On 32-bit Windows the 64-bit view is the only registry there is: it holds the 32-bit client.
     if (client == ClientBitness::k64 && !Is64BitWindows()) return std::string();
+    if (IsPerUser()) {
+        UserClient found;
+        return FindUserClient(found) && found.bitness == client ? found.folder : std::string();
+    }
     std::string folder;
-    if (!MachineValue(client, kICAClientKey, kInstallFolderValue).ReadString(folder)) return std::string();
+    if (!Value(client, kICAClientKey, kInstallFolderValue).ReadString(folder)) return std::string();
     uint32_t type = kRegString;
-    if (QueryMachineValueType(Traits(client).view, kICAClientKey, kInstallFolderValue, type) &&
+    if (ValueType(client, kICAClientKey, kInstallFolderValue, type) &&
         type == kRegExpandString)
         folder = ExpandEnvironmentReferences(folder);
     return folder;
@@ -126,13 +149,13 @@ bool CChannelInstaller::IsClientFolderPresent(ClientBitness client) const {
 bool CChannelInstaller::IsModuleKeyPresent(ClientBitness client) const {
     if (client == ClientBitness::k64 && !Is64BitWindows()) return false;
     std::string driverName;
-    return MachineValue(client, kChannelModuleKey, kDriverNameValue).ReadString(driverName);
+    return Value(client, kChannelModuleKey, kDriverNameValue).ReadString(driverName);
 }
 
 bool CChannelInstaller::IsListEntryPresent(ClientBitness client) const {
     if (client == ClientBitness::k64 && !Is64BitWindows()) return false;
     std::string list;
-    return MachineValue(client, kVirtualDriverListKey, kVirtualDriverListValue).ReadString(list) &&
+    return Value(client, kVirtualDriverListKey, kVirtualDriverListValue).ReadString(list) &&
            FindInList(list, kChannelName) != std::string::npos;
 }
 
@@ -143,7 +166,7 @@ bool CChannelInstaller::IsDriverFilePresent(ClientBitness client) const {
 
 bool CChannelInstaller::IsChannelInstalled(ClientBitness client) const {
     if (client == ClientBitness::k64 && !Is64BitWindows()) return false;
-    return MachineKeyExists(Traits(client).view, kChannelModuleKey) || IsListEntryPresent(client) ||
+    return KeyPresent(client, kChannelModuleKey) || IsListEntryPresent(client) ||
            IsDriverFilePresent(client);
 }
 
@@ -177,7 +200,7 @@ std::string CChannelInstaller::GetDriverTargetPath(ClientBitness client) const {
 bool CChannelInstaller::IsRegistrationWhole(ClientBitness client) const {
     if (client == ClientBitness::k64 && !Is64BitWindows()) return false;
     std::string driverName;
-    if (!MachineValue(client, kChannelModuleKey, kDriverNameValue).ReadString(driverName) ||
+    if (!Value(client, kChannelModuleKey, kDriverNameValue).ReadString(driverName) ||
         driverName != kDriverFileName || !IsListEntryPresent(client))
         return false;
     const std::string target = GetDriverTargetPath(client);
@@ -188,7 +211,9 @@ bool CChannelInstaller::IsRegistrationWhole(ClientBitness client) const {
     }
 }
 
-bool CChannelInstaller::Is64BitClientPresent() const { return IsICAClientInstalled(ClientBitness::k64); }
+bool CChannelInstaller::Is64BitClientPresent() const {
+    return !IsPerUser() && IsICAClientInstalled(ClientBitness::k64);
+}
 
 std::vector<CChannelInstaller::ClientBitness> CChannelInstaller::ClientsFound() const {
     std::vector<ClientBitness> clients;
@@ -211,7 +236,44 @@ bool CChannelInstaller::CanUninstall() const {
     return false;
 }
 
+void CChannelInstaller::ReportUserClient(CInstallerLogInterface& log) const {
+    for (ClientBitness client : {ClientBitness::k32, ClientBitness::k64}) {
+        const std::string folder = GetICAClientFolder(client);
+        if (folder.empty()) continue;
+        log.AddLogLine(FormatLogText("Per-user client: %s Citrix client of this user is installed in %s", Traits(client).name,
+                                     folder.c_str()));
+        log.AddLogLine(IsChannelInstalled(client) ? "Per-user client: Citrix virtual channel is already installed"
+                                                  : "Per-user client: Citrix virtual channel is not installed");
+        if (!DriverSourceExists(client)) {
+            std::string source;
+            try {
+                source = GetDriverSourcePath(client);
+            } catch (int) {
+            }
+            log.AddLogLine(FormatLogText("Per-user client: ERROR: Could not find Citrix client DLL (%s)", source.c_str()));
+        }
+        return;
+    }
+    log.AddLogLine("Per-user client: no Citrix client installed by this user");
+}
+
 void CChannelInstaller::ReportState(CInstallerLogInterface& log) const {
+    if (IsPerUser()) {
+        ReportUserClient(log);
+        return;
+    }
+    ReportMachineClients(log);
+    // A per-user client of the user running the program is named after the machine-wide ones: the
+    // machine-wide procedures do not reach it, /install /user does.
+    CChannelInstaller user = *this;
+    user.scope = InstallScope::kUser;
+    if (user.ClientsFound().empty()) return;
+    user.ReportUserClient(log);
+    log.AddLogLine("Per-user client: registered only by TovaroCitrixVCClientSetup.exe /install /user, run by this "
+                   "user; the machine-wide install does not reach it");
+}
+
+void CChannelInstaller::ReportMachineClients(CInstallerLogInterface& log) const {
     const bool perClient = Is64BitClientPresent();
     for (ClientBitness client : {ClientBitness::k32, ClientBitness::k64}) {
         const std::string folder = GetICAClientFolder(client);
@@ -236,7 +298,7 @@ void CChannelInstaller::ReportState(CInstallerLogInterface& log) const {
                                          name.c_str()));
         }
         if (!folder.empty() && !IsClientFolderPresent(client)) {
-            CClientLog(log, client, perClient)
+            CClientLog(log, Label(client, perClient))
                 .AddLogLine(FormatLogText("Citrix client is registered but its folder %s does not exist", folder.c_str()));
             continue;
         }
@@ -259,7 +321,7 @@ void CChannelInstaller::ReportMissingFolders(CInstallerLogInterface& log) const 
     for (ClientBitness client : {ClientBitness::k32, ClientBitness::k64}) {
         const std::string folder = GetICAClientFolder(client);
         if (folder.empty() || IsClientFolderPresent(client)) continue;
-        CClientLog(log, client, perClient)
+        CClientLog(log, Label(client, perClient))
             .AddLogLine(FormatLogText("Citrix client is registered but its folder %s does not exist; it is skipped",
                                       folder.c_str()));
     }
@@ -269,7 +331,7 @@ bool CChannelInstaller::CheckListType(ClientBitness client, CInstallerLogInterfa
     // Only a REG_SZ list can be edited as text: a REG_MULTI_SZ list read as a string ends at its
     // first entry, and writing it back as REG_SZ would lose the others' drivers.
     uint32_t type = kRegString;
-    if (!QueryMachineValueType(Traits(client).view, kVirtualDriverListKey, kVirtualDriverListValue, type) ||
+    if (!ValueType(client, kVirtualDriverListKey, kVirtualDriverListValue, type) ||
         type == kRegString)
         return true;
     log.AddLogLine(FormatLogText("ERROR: Value %s in registry key %s is of type %s, not REG_SZ; nothing was changed",
@@ -304,19 +366,25 @@ bool CChannelInstaller::CheckSeparateFolders(const std::vector<ClientBitness>& c
     return false;
 }
 
+std::string CChannelInstaller::NotInstalledLine() const {
+    if (!IsPerUser()) return "ERROR: Citrix client is not installed";
+    return "ERROR: No Citrix client installed by this user: %LOCALAPPDATA%\\Citrix\\ICA Client holds no wfica*.exe, or "
+           "HKEY_CURRENT_USER\\" + std::string(kVirtualDriverListKey) + " is missing";
+}
+
 bool CChannelInstaller::OnInstall(CInstallerLogInterface& log) const {
     const bool perClient = Is64BitClientPresent();
     ReportMissingFolders(log);
     const std::vector<ClientBitness> clients = ClientsFound();
     if (clients.empty()) {
-        CClientLog(log, ClientBitness::k32, false).AddLogLine("ERROR: Citrix client is not installed");
+        log.AddLogLine(NotInstalledLine());
         return false;
     }
 
     // Everything that can be known in advance is checked for every client before anything changes.
     bool ready = true;
     for (ClientBitness client : clients) {
-        CClientLog clientLog(log, client, perClient);
+        CClientLog clientLog(log, Label(client, perClient));
         ready = CheckBeforeInstall(client, clientLog) && ready;
     }
     if (!ready || !CheckSeparateFolders(clients, log)) return false;
@@ -326,8 +394,8 @@ bool CChannelInstaller::OnInstall(CInstallerLogInterface& log) const {
         DeleteMovedAsideFiles(GetICAClientFolder(client));
         changes.emplace_back();
         changes.back().client = client;
-        changes.back().perClient = perClient;
-        CClientLog clientLog(log, client, perClient);
+        changes.back().label = Label(client, perClient);
+        CClientLog clientLog(log, Label(client, perClient));
         if (!InstallFor(client, clientLog, changes.back())) {
             // Put back every client's state as it was before this install, the last change first.
             for (auto undo = changes.rbegin(); undo != changes.rend(); ++undo) PutBack(*undo, log);
@@ -345,7 +413,7 @@ bool CChannelInstaller::OnHeal(CInstallerLogInterface& log) const {
     bool allWhole = true;
     for (ClientBitness client : ClientsFound()) {
         if (IsRegistrationWhole(client)) continue;
-        CClientLog clientLog(log, client, perClient);
+        CClientLog clientLog(log, Label(client, perClient));
         clientLog.AddLogLine("Citrix virtual channel is not wholly registered; registering it");
         if (!CheckBeforeInstall(client, clientLog)) {
             allWhole = false;
@@ -353,7 +421,7 @@ bool CChannelInstaller::OnHeal(CInstallerLogInterface& log) const {
         }
         ClientChanges changes;
         changes.client = client;
-        changes.perClient = perClient;
+        changes.label = Label(client, perClient);
         if (!InstallFor(client, clientLog, changes, true)) {
             PutBack(changes, log);
             clientLog.AddLogLine("ERROR: Citrix client installation failed; what it had changed was put back");
@@ -370,8 +438,8 @@ bool CChannelInstaller::InstallFor(ClientBitness client, CInstallerLogInterface&
                                    bool keepWhatIsRight) const {
     const std::string source = GetDriverSourcePath(client);
 
-    CRegistry module = MachineValue(client, kChannelModuleKey, kDriverNameValue);
-    changes.moduleKeyExisted = MachineKeyExists(Traits(client).view, kChannelModuleKey);
+    CRegistry module = Value(client, kChannelModuleKey, kDriverNameValue);
+    changes.moduleKeyExisted = KeyPresent(client, kChannelModuleKey);
     changes.moduleValueExisted = changes.moduleKeyExisted && module.ReadString(changes.moduleValueBefore);
     if (keepWhatIsRight && changes.moduleValueExisted && changes.moduleValueBefore == kDriverFileName) {
         // Already right: nothing is written, so there is nothing to put back either.
@@ -387,7 +455,7 @@ bool CChannelInstaller::InstallFor(ClientBitness client, CInstallerLogInterface&
                                      module.GetKeyPath().c_str()));
     }
 
-    CRegistry driverList = MachineValue(client, kVirtualDriverListKey, kVirtualDriverListValue);
+    CRegistry driverList = Value(client, kVirtualDriverListKey, kVirtualDriverListValue);
     std::string list;
     if (!ReadVirtualDriverList(driverList, list, log)) return false;
     const std::string listBefore = list;
@@ -423,7 +491,7 @@ bool CChannelInstaller::InstallFor(ClientBitness client, CInstallerLogInterface&
 }
 
 void CChannelInstaller::FinishInstall(const ClientChanges& changes, CInstallerLogInterface& log) const {
-    CClientLog clientLog(log, changes.client, changes.perClient);
+    CClientLog clientLog(log, changes.label);
     if (!changes.movedAside.empty() && !DeleteDriverFile(changes.movedAside)) {
         // Still loaded by a running ICA Client: new sessions load the new file already.
         clientLog.AddLogLine(InUseLine(changes.target, changes.movedAside, DeleteAtRestart(changes.movedAside),
@@ -434,7 +502,7 @@ void CChannelInstaller::FinishInstall(const ClientChanges& changes, CInstallerLo
 }
 
 void CChannelInstaller::PutBack(const ClientChanges& changes, CInstallerLogInterface& log) const {
-    CClientLog clientLog(log, changes.client, changes.perClient);
+    CClientLog clientLog(log, changes.label);
     if (changes.copied || !changes.movedAside.empty()) {
         // The new copy was not loaded by anyone yet, so it can be deleted.
         if (changes.copied && !DeleteDriverFile(changes.target))
@@ -448,14 +516,14 @@ void CChannelInstaller::PutBack(const ClientChanges& changes, CInstallerLogInter
                                                changes.target.c_str()));
     }
     if (changes.listWritten) {
-        CRegistry driverList = MachineValue(changes.client, kVirtualDriverListKey, kVirtualDriverListValue);
+        CRegistry driverList = Value(changes.client, kVirtualDriverListKey, kVirtualDriverListValue);
         if (!driverList.WriteString(changes.listBefore))
             clientLog.AddLogLine(WriteFailed(driverList));
         else
             clientLog.AddLogLine("Put back: " + Wrote(driverList, changes.listBefore));
     }
     if (changes.moduleWritten) {
-        CRegistry module = MachineValue(changes.client, kChannelModuleKey, kDriverNameValue);
+        CRegistry module = Value(changes.client, kChannelModuleKey, kDriverNameValue);
         bool done;
         if (!changes.moduleKeyExisted)
             done = module.DeleteKey();
@@ -478,19 +546,19 @@ bool CChannelInstaller::OnUninstall(CInstallerLogInterface& log) const {
     ReportMissingFolders(log);
     const std::vector<ClientBitness> clients = ClientsFound();
     if (clients.empty()) {
-        CClientLog(log, ClientBitness::k32, false).AddLogLine("ERROR: Citrix client is not installed");
+        log.AddLogLine(NotInstalledLine());
         return false;
     }
     bool ready = true;
     for (ClientBitness client : clients) {
-        CClientLog clientLog(log, client, perClient);
+        CClientLog clientLog(log, Label(client, perClient));
         ready = CheckListType(client, clientLog) && ready;
     }
     if (!ready) return false;
 
     bool allDone = true;
     for (ClientBitness client : clients) {
-        CClientLog clientLog(log, client, perClient);
+        CClientLog clientLog(log, Label(client, perClient));
         // With two clients the channel may be registered with one of them only; the other one
         // has nothing to remove, which is not a failure.
         if (clients.size() > 1 && !IsChannelInstalled(client)) {
@@ -508,8 +576,8 @@ bool CChannelInstaller::UninstallFor(ClientBitness client, CInstallerLogInterfac
     // does not keep the others in place.
     bool allDone = true;
 
-    CRegistry module = MachineValue(client, kChannelModuleKey, kDriverNameValue);
-    if (!MachineKeyExists(Traits(client).view, kChannelModuleKey)) {
+    CRegistry module = Value(client, kChannelModuleKey, kDriverNameValue);
+    if (!KeyPresent(client, kChannelModuleKey)) {
         log.AddLogLine(FormatLogText("Registry key %s does not exist, nothing to delete", module.GetKeyPath().c_str()));
     } else if (!module.DeleteKey()) {
         log.AddLogLine(FormatLogText("ERROR: Could not delete registry key %s", module.GetKeyPath().c_str()));
@@ -518,10 +586,10 @@ bool CChannelInstaller::UninstallFor(ClientBitness client, CInstallerLogInterfac
         log.AddLogLine(FormatLogText("Successfully deleted registry key %s", module.GetKeyPath().c_str()));
     }
 
-    CRegistry driverList = MachineValue(client, kVirtualDriverListKey, kVirtualDriverListValue);
+    CRegistry driverList = Value(client, kVirtualDriverListKey, kVirtualDriverListValue);
     std::string list;
     uint32_t type = kRegString;
-    if (!QueryMachineValueType(Traits(client).view, kVirtualDriverListKey, kVirtualDriverListValue, type)) {
+    if (!ValueType(client, kVirtualDriverListKey, kVirtualDriverListValue, type)) {
         log.AddLogLine(FormatLogText("Value %s in registry key %s does not exist, nothing to remove",
                                      driverList.GetValueName().c_str(), driverList.GetKeyPath().c_str()));
     } else if (!ReadVirtualDriverList(driverList, list, log)) {

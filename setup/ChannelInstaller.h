@@ -2,7 +2,9 @@
 //
 // An installation is three things per ICA Client: the channel's module key naming the driver file,
 // the channel's entry in the client's "VirtualDriverEx" list, and the driver file copied from the
-// setup program's folder into the client's folder. All keys are under HKEY_LOCAL_MACHINE. A PC may
+// setup program's folder into the client's folder. The machine-wide clients' keys are under
+// HKEY_LOCAL_MACHINE; a client a user installed for themselves is handled apart, per user (see
+// InstallScope), with the same three pieces under HKEY_CURRENT_USER and in its folder. A PC may
 // have the 32-bit client (keys in the 32-bit registry view, driver "TovaroCitrixVC.dll" beside the
 // program), the 64-bit client (same key paths in the 64-bit view, driver "x64\TovaroCitrixVC.dll"
 // beside the program), both or none; the 64-bit one exists only on 64-bit Windows. A client whose
@@ -38,6 +40,7 @@
 // caller's thread (the dialog's only thread, or the command line's).
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -45,6 +48,7 @@
 #include "FileName.h"
 #include "ICAClients.h"
 #include "InstallerLog.h"
+#include "Registry.h"
 
 class CChannelInstaller {
 public:
@@ -54,8 +58,17 @@ public:
     // Tells whether Windows is 64-bit (and so may have a 64-bit ICA Client).
     using WindowsBitnessLookup = std::function<bool()>;
 
-    CChannelInstaller();  // uses GetProgramFolder and the running Windows
+    // Machine-wide: the clients registered under HKEY_LOCAL_MACHINE. Per-user: the one client that
+    // the user running the program installed for themselves (UserClient.h), registered under
+    // HKEY_CURRENT_USER and in its folder with the same steps and rules; nothing machine-wide is
+    // read or written then.
+    enum class InstallScope { kMachine, kUser };
+
+    CChannelInstaller();  // machine-wide; uses GetProgramFolder and the running Windows
+    explicit CChannelInstaller(InstallScope scope);
     explicit CChannelInstaller(ProgramFolderLookup programFolder, WindowsBitnessLookup is64BitWindows = nullptr);
+
+    bool IsPerUser() const { return scope == InstallScope::kUser; }
 
     // The client's "InstallFolder" value (environment references expanded when it is stored as
     // REG_EXPAND_SZ), or "" when it cannot be read (always "" for the 64-bit client on 32-bit
@@ -97,7 +110,8 @@ public:
     // Uninstall can run: some client is installed and has the channel registered.
     bool CanUninstall() const;
 
-    // The state lines the dialog shows when it opens (without the blank line after them).
+    // The state lines the dialog shows when it opens (without the blank line after them); the
+    // machine-wide report also names a per-user client of the user running the program.
     void ReportState(CInstallerLogInterface& log) const;
 
     // True when every step for every client found succeeded; false after any logged failure,
@@ -111,6 +125,16 @@ public:
     struct ClientChanges;
 
 private:
+    // The client's registry value, stored type and key: HKEY_LOCAL_MACHINE in the client's view,
+    // or HKEY_CURRENT_USER for the per-user client.
+    CRegistry Value(ClientBitness client, const char* key, const char* value) const;
+    bool ValueType(ClientBitness client, const char* key, const char* value, uint32_t& type) const;
+    bool KeyPresent(ClientBitness client, const char* key) const;
+    // In front of a client's lines: "Per-user client: ", "64-bit client: " when `perClient`, or "".
+    std::string Label(ClientBitness client, bool perClient) const;
+    std::string NotInstalledLine() const;
+    void ReportMachineClients(CInstallerLogInterface& log) const;
+    void ReportUserClient(CInstallerLogInterface& log) const;
     bool CheckBeforeInstall(ClientBitness client, CInstallerLogInterface& log) const;
     bool CheckListType(ClientBitness client, CInstallerLogInterface& log) const;
     bool CheckSeparateFolders(const std::vector<ClientBitness>& clients, CInstallerLogInterface& log) const;
@@ -125,4 +149,5 @@ private:
 
     ProgramFolderLookup programFolder;
     WindowsBitnessLookup is64BitWindows;
+    InstallScope scope = InstallScope::kMachine;
 };

@@ -24,13 +24,22 @@ constexpr const char* kHealTaskFileName = "TovUSB-HealTask.xml";
 // empty (a plain local path, see IsPlainLocalPath).
 std::string HealTaskDefinition(const std::string& program, const std::string& logFile);
 
-// Writes the definition into the program's folder and registers it with the Task Scheduler,
-// replacing a task of the same name (so that a repair or an upgrade leaves one task). Every step
-// is logged; false after a logged failure.
-bool RegisterHealTask(const std::string& program, const std::string& logFile, CInstallerLogInterface& log);
+// Where the registration leaves a mark that the task is registered, for the package's rollback:
+// HKEY_LOCAL_MACHINE\SOFTWARE\Tovaro\TovUSB (32-bit view), value "HealTask" naming the program.
+constexpr const char* kHealTaskMarkKey = "SOFTWARE\\Tovaro\\TovUSB";
+constexpr const char* kHealTaskMarkValue = "HealTask";
 
-// Removes the task and the definition beside the program. A task that is not registered and a
-// definition that is not there are nothing to remove. False after a logged failure.
+enum class HealTaskResult { kRegistered, kFailed, kRefused };
+
+// Writes the definition into the program's folder and registers it with the Task Scheduler,
+// replacing a task of the same name (so that a repair or an upgrade leaves one task), then leaves
+// the mark. Refused, with one log line and nothing written or registered, when someone other than
+// an administrator can replace the program (WhoElseCanReplace): the task would run their code as
+// the local system account. Every step is logged.
+HealTaskResult RegisterHealTask(const std::string& program, const std::string& logFile, CInstallerLogInterface& log);
+
+// Removes the task, the definition beside the program and the mark. A task that is not registered
+// and a definition that is not there are nothing to remove. False after a logged failure.
 bool UnregisterHealTask(const std::string& program, CInstallerLogInterface& log);
 
 }  // namespace installer

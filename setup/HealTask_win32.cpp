@@ -6,6 +6,8 @@
 
 #include "DriverFile.h"
 #include "LogText.h"
+#include "Registry.h"
+#include "ReplaceableProgram.h"
 
 namespace installer {
 
@@ -61,23 +63,41 @@ DWORD RunSchtasks(const std::string& arguments) {
 
 std::string TaskNameArgument() { return std::string("/tn \"") + kHealTaskName + "\""; }
 
+// The mark is read by the 32-bit package in its own view, whatever the bitness of this program.
+CRegistry HealTaskMark() {
+    return CRegistry(kRegistryLocalMachine, CFileName(kHealTaskMarkKey, FileNameSyntax::Windows()), kHealTaskMarkValue,
+                     RegistryView::k32Bit);
+}
+
 }  // namespace
 
-bool RegisterHealTask(const std::string& program, const std::string& logFile, CInstallerLogInterface& log) {
+HealTaskResult RegisterHealTask(const std::string& program, const std::string& logFile, CInstallerLogInterface& log) {
+    const std::string someoneElse = WhoElseCanReplace(program);
+    if (!someoneElse.empty()) {
+        log.AddLogLine(FormatLogText("ERROR: The scheduled task %s was not registered: %s, and the task would run "
+                                     "that account's code as the local system account",
+                                     kHealTaskName, someoneElse.c_str()));
+        return HealTaskResult::kRefused;
+    }
     const std::string definition = DefinitionPath(program);
     if (!WriteUtf16File(definition, HealTaskDefinition(program, logFile))) {
         log.AddLogLine(FormatLogText("ERROR: Could not write %s", definition.c_str()));
-        return false;
+        return HealTaskResult::kFailed;
     }
     log.AddLogLine(FormatLogText("Successfully wrote the scheduled task's definition %s", definition.c_str()));
     const DWORD exitCode = RunSchtasks("/create " + TaskNameArgument() + " /xml \"" + definition + "\" /f");
     if (exitCode != 0) {
-        log.AddLogLine(FormatLogText("ERROR: Could not register the scheduled task %s (schtasks exit code %lu)",
+        log.AddLogLine(FormatLogText("ERROR: Could not register the scheduled task %s (schtasks exit code %lu): the "
+                                     "channel stays registered, but an ICA Client installed or replaced later is not "
+                                     "registered by itself",
                                      kHealTaskName, static_cast<unsigned long>(exitCode)));
-        return false;
+        return HealTaskResult::kFailed;
     }
     log.AddLogLine(FormatLogText("Successfully registered the scheduled task %s", kHealTaskName));
-    return true;
+    if (!HealTaskMark().WriteString(program))
+        log.AddLogLine(FormatLogText("ERROR: Could not write value %s in registry key %s", kHealTaskMarkValue,
+                                     kHealTaskMarkKey));
+    return HealTaskResult::kRegistered;
 }
 
 bool UnregisterHealTask(const std::string& program, CInstallerLogInterface& log) {
@@ -94,6 +114,10 @@ bool UnregisterHealTask(const std::string& program, CInstallerLogInterface& log)
         log.AddLogLine(FormatLogText("ERROR: Could not remove the scheduled task %s", kHealTaskName));
         allDone = false;
     }
+    // The task is gone: so goes its mark (read first, since deleting a value creates a missing key).
+    CRegistry mark = HealTaskMark();
+    std::string marked;
+    if (allDone && mark.ReadString(marked)) mark.DeleteValue();
     if (!hadDefinition) return allDone;
     if (!DeleteDriverFile(definition)) {
         log.AddLogLine(FormatLogText("ERROR: Could not delete %s", definition.c_str()));

@@ -1,13 +1,17 @@
 // The command line's log file: the numbered log lines, appended to a file (or dropped when no
 // file was asked for). Each line is written and flushed at once, so a stopped run leaves every
-// line it got to.
+// line it got to. The scheduled heal appends to the same file for years: a file grown past
+// kMaxLogBytes loses its oldest half when it is opened.
 #pragma once
 
+#include <cstddef>
 #include <fstream>
 #include <string>
 
 #include "InstallerLog.h"
 #include "SetupCommandLine.h"
+
+constexpr size_t kMaxLogBytes = 1024 * 1024;
 
 class CInstallerLogFile : public CInstallerLogInterface {
 public:
@@ -25,6 +29,8 @@ public:
     void Append(const std::string& formattedLine);
 
 private:
+    void Open();
+
     std::string path;
     bool openAtFirstLine = false;
     std::ofstream file;

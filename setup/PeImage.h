@@ -11,6 +11,10 @@ namespace installer {
 // PE32+ for x86-64). False for a missing, short or malformed file, or any other machine.
 bool IsDllForMachine(const std::string& path, uint16_t machine);
 
+// The machine type in the PE header of the file at `path` (any image: a program or a DLL); 0 for a
+// missing, short or malformed file.
+uint16_t PeImageMachine(const std::string& path);
+
 // The same check on the file's first bytes (at least up to the optional header's format field).
 bool IsDllImageForMachine(const std::string& bytes, uint16_t machine);
 

@@ -13,12 +13,12 @@ namespace installer {
 
 constexpr uint32_t kRegNone = 0, kRegString = 1, kRegExpandString = 2, kRegMultiString = 7;
 
-// The stored type of the value under HKEY_LOCAL_MACHINE in `view`; false when the key or the value
-// is missing (or cannot be read).
-bool QueryMachineValueType(RegistryView view, const std::string& key, const std::string& value, uint32_t& type);
+// The stored type of the value under the root (RegistryRoot) in `view`; false when the key or the
+// value is missing (or cannot be read).
+bool QueryValueType(int32_t root, RegistryView view, const std::string& key, const std::string& value, uint32_t& type);
 
-// True when the key exists under HKEY_LOCAL_MACHINE in `view` (whatever values it holds).
-bool MachineKeyExists(RegistryView view, const std::string& key);
+// True when the key exists under the root in `view` (whatever values it holds).
+bool KeyExists(int32_t root, RegistryView view, const std::string& key);
 
 // "REG_SZ", "REG_MULTI_SZ", ...; "type <n>" for a number Windows does not name.
 std::string RegistryTypeName(uint32_t type);

@@ -16,11 +16,13 @@ REGSAM ViewFlag(RegistryView view) {
     }
 }
 
+HKEY RootKey(int32_t root) { return root == kRegistryCurrentUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE; }
+
 }  // namespace
 
-bool QueryMachineValueType(RegistryView view, const std::string& key, const std::string& value, uint32_t& type) {
+bool QueryValueType(int32_t root, RegistryView view, const std::string& key, const std::string& value, uint32_t& type) {
     HKEY handle;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE | ViewFlag(view), &handle) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(RootKey(root), key.c_str(), 0, KEY_QUERY_VALUE | ViewFlag(view), &handle) != ERROR_SUCCESS)
         return false;
     DWORD stored = 0;
     const LONG result = RegQueryValueExA(handle, value.c_str(), nullptr, &stored, nullptr, nullptr);
@@ -30,9 +32,9 @@ bool QueryMachineValueType(RegistryView view, const std::string& key, const std:
     return true;
 }
 
-bool MachineKeyExists(RegistryView view, const std::string& key) {
+bool KeyExists(int32_t root, RegistryView view, const std::string& key) {
     HKEY handle;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_QUERY_VALUE | ViewFlag(view), &handle) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(RootKey(root), key.c_str(), 0, KEY_QUERY_VALUE | ViewFlag(view), &handle) != ERROR_SUCCESS)
         return false;
     RegCloseKey(handle);
     return true;

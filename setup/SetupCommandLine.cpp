@@ -47,7 +47,7 @@ SetupCommand ParseSetupCommandLine(const std::vector<std::string>& args) {
     SetupCommand command;
     SetupCommand bad;
     bad.action = SetupAction::kBadCommandLine;
-    bool sawAction = false, sawQuiet = false, sawLog = false;
+    bool sawAction = false, sawQuiet = false, sawLog = false, sawUser = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string name = OptionName(args[i]);
         if (name == "?") {
@@ -60,6 +60,9 @@ SetupCommand ParseSetupCommandLine(const std::vector<std::string>& args) {
         if (action != SetupAction::kBadCommandLine && !sawAction) {
             sawAction = true;
             command.action = action;
+        } else if (name == "user" && !sawUser) {
+            sawUser = true;
+            command.user = true;
         } else if (name == "quiet" && !sawQuiet) {
             sawQuiet = true;
             command.quiet = true;
@@ -74,7 +77,8 @@ SetupCommand ParseSetupCommandLine(const std::vector<std::string>& args) {
             return bad;
         }
     }
-    if (!sawAction && (sawQuiet || sawLog)) {
+    if ((!sawAction && (sawQuiet || sawLog)) ||
+        (sawUser && command.action != SetupAction::kInstall && command.action != SetupAction::kUninstall)) {
         bad.quiet = sawQuiet;
         return bad;
     }
@@ -83,16 +87,20 @@ SetupCommand ParseSetupCommandLine(const std::vector<std::string>& args) {
 
 const char* SetupUsageText() {
     return "Usage: TovaroCitrixVCClientSetup [/install | /uninstall | /heal | /registertask |\r\n"
-           "                                  /unregistertask] [/quiet] [/log FILE]\r\n"
+           "                                  /unregistertask] [/user] [/quiet] [/log FILE]\r\n"
            "  /install    registers the TovUSB channel with every Citrix client found\r\n"
            "  /uninstall  removes it from every Citrix client found\r\n"
+           "  /user       with /install or /uninstall: only for the Citrix client you installed\r\n"
+           "              for yourself (in %LOCALAPPDATA%\\Citrix\\ICA Client), without\r\n"
+           "              administrator rights; everything else needs them\r\n"
            "  /heal       registers it with every Citrix client found whose registration is\r\n"
            "              missing or incomplete, leaves the others untouched, removes nothing;\r\n"
            "              logs only what it changed; never opens a window\r\n"
            "  /registertask    writes TovUSB-HealTask.xml beside this program and registers it\r\n"
            "              as the scheduled task \"TovUSB Heal\" (runs /heal as the local system\r\n"
            "              account at start-up, at logon and after every Windows Installer\r\n"
-           "              installation); the package does this at install\r\n"
+           "              installation); the package does this at install. Refused when\r\n"
+           "              anyone but administrators can replace this program\r\n"
            "  /unregistertask  removes that task and the file\r\n"
            "  /quiet      shows no window (with an action)\r\n"
            "  /log FILE   appends the numbered log lines to FILE, a full local path\r\n"
@@ -102,5 +110,7 @@ const char* SetupUsageText() {
            "dialog opens.\r\n"
            "Exit codes: 0 every step succeeded, 1 a step failed (the log says which),\r\n"
            "2 bad command line (nothing done), 3 no Citrix client found (/install, /uninstall;\r\n"
-           "for /heal no client means nothing to do: 0).\r\n";
+           "for /heal no client means nothing to do: 0), 4 /registertask refused: someone other\r\n"
+           "than an administrator can replace this program (nothing registered), 5 not run as\r\n"
+           "administrator (nothing done; /user needs no administrator rights).\r\n";
 }

@@ -1,5 +1,8 @@
 // The setup program's command line, for unattended installs:
 //   /install | /uninstall   run that procedure for every ICA Client found
+//   /user                   with /install or /uninstall: for the ICA Client that the user running
+//                           the program installed for themselves, and nothing machine-wide; needs
+//                           no administrator rights (every other action does)
 //   /heal                   register the channel with every ICA Client found whose registration is
 //                           not whole; never opens a window (the scheduled task runs it)
 //   /registertask           write the heal task's definition beside the program and register it
@@ -33,6 +36,7 @@ bool IsWindowlessAction(SetupAction action);
 struct SetupCommand {
     SetupAction action = SetupAction::kDialog;
     bool quiet = false;
+    bool user = false;    // the per-user ICA Client (with kInstall or kUninstall only)
     std::string logFile;  // empty: no log file
 };
 
@@ -42,6 +46,9 @@ enum SetupExitCode : int {
     kExitStepFailed = 1,      // a step failed; the log says which
     kExitBadCommandLine = 2,  // nothing was done; the usage was shown
     kExitNoICAClient = 3,     // no ICA Client is installed
+    kExitTaskRefused = 4,     // /registertask: someone other than an administrator can replace the
+                              // program, so no task was registered; the log says who and how
+    kExitNotAdministrator = 5,  // a machine-wide action without administrator rights: nothing done
 };
 
 // True for a drive letter, ":" and a separator followed by a file path without quotes, further

@@ -5,15 +5,16 @@
 #include "InstallerNames.h"
 #include "PeImage.h"
 
-std::vector<ClientRegistration> FindClientRegistrations() {
-    std::vector<ClientRegistration> clients;
-    const CChannelInstaller installer;
+namespace {
+
+void AddRegistrations(const CChannelInstaller& installer, const std::string& kind,
+                      std::vector<ClientRegistration>& clients) {
     for (installer::ClientBitness bitness : {installer::ClientBitness::k32, installer::ClientBitness::k64}) {
         // Also a client whose folder is gone: what is left of the channel is still shown.
         if (!installer.IsICAClientInstalled(bitness)) continue;
         const installer::ClientTraits& traits = installer::Traits(bitness);
         ClientRegistration client;
-        client.client = std::string(traits.name) + " ICA Client";
+        client.client = kind + std::string(traits.name) + " ICA Client";
         client.machineType = traits.machineText;
         client.folder = installer.GetICAClientFolder(bitness);
         // Each piece on its own: the installer's "channel installed" means any of them.
@@ -24,5 +25,13 @@ std::vector<ClientRegistration> FindClientRegistrations() {
         client.driverMachineType = client.driverPresent && installer::IsDllForMachine(client.driverPath, traits.machine);
         clients.push_back(client);
     }
+}
+
+}  // namespace
+
+std::vector<ClientRegistration> FindClientRegistrations() {
+    std::vector<ClientRegistration> clients;
+    AddRegistrations(CChannelInstaller(), "", clients);
+    AddRegistrations(CChannelInstaller(CChannelInstaller::InstallScope::kUser), "per-user ", clients);
     return clients;
 }

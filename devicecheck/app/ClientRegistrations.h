@@ -6,5 +6,6 @@
 
 #include "CheckText.h"
 
-// One entry per ICA Client found (32-bit first); empty when there is none.
+// One entry per ICA Client found (the machine-wide ones, 32-bit first, then the one the user running
+// the device check installed for themselves); empty when there is none.
 std::vector<ClientRegistration> FindClientRegistrations();

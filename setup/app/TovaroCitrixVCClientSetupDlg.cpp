@@ -9,10 +9,11 @@ CTovaroCitrixVCClientSetupDlg::CTovaroCitrixVCClientSetupDlg(CWnd* parent)
       programIcon(AfxGetApp()->LoadIcon(IDR_MAINFRAME)) {}
 
 CTovaroCitrixVCClientSetupDlg::CTovaroCitrixVCClientSetupDlg(SetupAction action, CInstallerLogFile* logFile,
-                                                             CWnd* parent)
+                                                             CChannelInstaller::InstallScope scope, CWnd* parent)
     : CTovaroCitrixVCClientSetupDlg(parent) {
     startAction = action;
     this->logFile = logFile;
+    installer = CChannelInstaller(scope);
 }
 
 BEGIN_MESSAGE_MAP(CTovaroCitrixVCClientSetupDlg, CDialog)

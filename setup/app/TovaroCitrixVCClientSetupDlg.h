@@ -16,8 +16,10 @@ class CTovaroCitrixVCClientSetupDlg : public CDialog, public CInstallerLogInterf
 public:
     explicit CTovaroCitrixVCClientSetupDlg(CWnd* parent = nullptr);
     // Started from the command line: once the dialog shows, it runs `action` (kInstall or
-    // kUninstall) as a click on its button would, and copies every log line to `logFile` when given.
-    CTovaroCitrixVCClientSetupDlg(SetupAction action, CInstallerLogFile* logFile, CWnd* parent = nullptr);
+    // kUninstall) as a click on its button would, for the clients of `scope`, and copies every log
+    // line to `logFile` when given.
+    CTovaroCitrixVCClientSetupDlg(SetupAction action, CInstallerLogFile* logFile,
+                                  CChannelInstaller::InstallScope scope, CWnd* parent = nullptr);
 
     // The exit code of the last install or uninstall the dialog ran (kExitSucceeded before any).
     int ActionExitCode() const { return actionExitCode; }

@@ -241,15 +241,17 @@ TEST_F(SimulatedDialogTest, CopyReportPutsEverythingShownOnTheClipboard) {
     }
 }
 
-// The administrator's DeviceRules value, as Group Policy writes it (REG_SZ), for one test.
+// The administrator's DeviceRules value for one test: a text as Group Policy writes it (REG_SZ),
+// or the given bytes of the given type.
 class PolicyValue {
 public:
-    explicit PolicyValue(const std::string& rules) {
+    explicit PolicyValue(const std::string& rules) : PolicyValue(REG_SZ, rules + '\0') {}
+    PolicyValue(DWORD type, const std::string& bytes) {
         HKEY key = nullptr;
         if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
             return;
-        set = RegSetValueExA(key, "DeviceRules", 0, REG_SZ, reinterpret_cast<const BYTE*>(rules.c_str()),
-                             static_cast<DWORD>(rules.size() + 1)) == ERROR_SUCCESS;
+        set = RegSetValueExA(key, "DeviceRules", 0, type, reinterpret_cast<const BYTE*>(bytes.data()),
+                             static_cast<DWORD>(bytes.size())) == ERROR_SUCCESS;
         RegCloseKey(key);
     }
     ~PolicyValue() {
@@ -292,6 +294,31 @@ TEST_F(SimulatedDialogTest, APolicyRuleThatWouldRedirectTheHandSetIsNamedWithThe
     program->Click(kCopyReport);
     const std::string report = ClipboardText();
     EXPECT_NE(std::string::npos, report.find("  2 other HID devices\r\n\r\n" + expected + "\r\n\r\n")) << report;
+}
+
+// The policy's value type is not documented: a REG_MULTI_SZ is read string by string, so a rule in
+// its second string that lets the hand-set go is named; a value of no string type is shown as
+// unreadable, not as "none set".
+TEST_F(SimulatedDialogTest, EveryStringOfAMultiStringPolicyIsReadAndAValueOfAnotherTypeIsUnreadable) {
+    {
+        const PolicyValue policy(REG_MULTI_SZ, std::string("DENY: class=0b # smart cards\0ALLOW: vid=0911\0\0", 46));
+        ASSERT_TRUE(policy.set);
+        auto program = Start();
+        ASSERT_TRUE(program->dialog);
+        ASSERT_GT(program->Command("plug SpeechMikeIII"), 0);
+        const std::string text = program->Text(kUsbRules);
+        for (const char* part : {"DeviceRules): 2 rules; where none matches",
+                                 "  interface 1 (class 03, subclass 00, protocol 00): allowed by rule 2 \"ALLOW: vid=0911\"\r\n",
+                                 "add at the start of the DeviceRules value: DENY: vid=0911 pid=0c1c"})
+            EXPECT_NE(std::string::npos, text.find(part)) << part << "\n" << text;
+    }
+    const PolicyValue policy(REG_BINARY, "ALLOW: vid=0911");
+    ASSERT_TRUE(policy.set);
+    auto program = Start();
+    ASSERT_TRUE(program->dialog);
+    EXPECT_NE(std::string::npos, program->Text(kUsbRules).find("DeviceRules): cannot be read (of type REG_BINARY, "
+                                                               "not a string); the verdicts below assume"))
+        << program->Text(kUsbRules);
 }
 
 TEST_F(SimulatedDialogTest, TraceLogCheckBoxCreatesAndDeletesTheClientLog) {

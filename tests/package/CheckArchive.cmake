@@ -12,6 +12,7 @@ set(expected
   ${ARCHIVE_NAME}/TovUSB.msi
   ${ARCHIVE_NAME}/TovaroCitrixVC.dll
   ${ARCHIVE_NAME}/TovaroCitrixVCClientSetup.exe
+  ${ARCHIVE_NAME}/TovaroCitrixVCDeviceCheck.exe
   ${ARCHIVE_NAME}/x64/TovaroCitrixVC.dll)
 
 function(finish failure)
@@ -83,7 +84,8 @@ function(pe_machine file out)
   set(${out} "${pe}" PARENT_SCOPE)
 endfunction()
 # "PE\0\0" then the machine: 4c01 is i386, 6486 is x86-64.
-foreach(pair "TovaroCitrixVCClientSetup.exe=504500004c01" "TovaroCitrixVC.dll=504500004c01"
+foreach(pair "TovaroCitrixVCClientSetup.exe=504500004c01" "TovaroCitrixVCDeviceCheck.exe=504500004c01"
+             "TovaroCitrixVC.dll=504500004c01"
              "x64/TovaroCitrixVC.dll=504500006486")
   string(REPLACE "=" ";" pair "${pair}")
   list(GET pair 0 name)

@@ -155,55 +155,6 @@ std::string Element(const std::string& xml, const std::string& name) {
     return text;
 }
 
-// Everything the tests can see of a PC's state: the values of the ICA Clients' and TovUSB's keys
-// in both registry views and the files below the given folders, each with its bytes.
-using Snapshot = std::map<std::string, std::string>;
-
-void AddKey(Snapshot& snapshot, REGSAM view, const std::string& key) {
-    HKEY handle;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS) return;
-    const std::string prefix = (view == KEY_WOW64_64KEY ? "64|" : "32|") + key + "\\";
-    snapshot[prefix] = "key";
-    std::vector<char> name(16384);
-    std::vector<BYTE> data(65536);
-    for (DWORD i = 0;; ++i) {
-        DWORD nameLength = static_cast<DWORD>(name.size()), dataLength = static_cast<DWORD>(data.size()), type = 0;
-        if (RegEnumValueA(handle, i, name.data(), &nameLength, nullptr, &type, data.data(), &dataLength) !=
-            ERROR_SUCCESS)
-            break;
-        snapshot[prefix + std::string(name.data(), nameLength)] =
-            std::to_string(type) + ":" + std::string(reinterpret_cast<const char*>(data.data()), dataLength);
-    }
-    std::vector<std::string> subkeys;
-    for (DWORD i = 0;; ++i) {
-        DWORD nameLength = static_cast<DWORD>(name.size());
-        if (RegEnumKeyExA(handle, i, name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        subkeys.emplace_back(name.data(), nameLength);
-    }
-    RegCloseKey(handle);
-    for (const std::string& subkey : subkeys) AddKey(snapshot, view, key + "\\" + subkey);
-}
-
-void AddFiles(Snapshot& snapshot, const std::string& folder) {
-    snapshot[folder] = "folder";
-    WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((folder + "*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE) return;
-    do {
-        const std::string name = data.cFileName;
-        if (name == "." || name == "..") continue;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            AddFiles(snapshot, folder + name + "\\");
-        } else {
-            std::string content;
-            SandboxFiles::ReadFile(folder + name, content);
-            snapshot[folder + name] = content;
-        }
-    } while (FindNextFileA(find, &data));
-    FindClose(find);
-}
-
 class MsiPackageTest : public SetupSandbox {
 protected:
     void SetUp() override {
@@ -273,8 +224,8 @@ protected:
 
     Snapshot TakeSnapshot() const {
         Snapshot snapshot;
-        for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) AddKey(snapshot, view, "SOFTWARE\\Citrix");
-        AddKey(snapshot, KEY_WOW64_32KEY, "SOFTWARE\\Tovaro");
+        for (REGSAM view : {KEY_WOW64_32KEY, KEY_WOW64_64KEY}) AddKey(snapshot, HKEY_LOCAL_MACHINE, view, "SOFTWARE\\Citrix");
+        AddKey(snapshot, HKEY_LOCAL_MACHINE, KEY_WOW64_32KEY, "SOFTWARE\\Tovaro");
         AddFiles(snapshot, root);
         AddFiles(snapshot, installFolder);
         return snapshot;
@@ -488,9 +439,9 @@ TEST_F(MsiPackageTest, ThePackagesTaskHealsTheReplacementOfThe32BitClientByThe64
     EXPECT_NE(std::string::npos, ReadLog(setupLog).find("64-bit client: Citrix client installation finished"))
         << ReadLog(setupLog);
     // Nothing else changed: the same state apart from the 64-bit client's three pieces and the log.
-    const std::string module64 = std::string("64|") + kModuleKey + "\\";
+    const std::string module64 = std::string("HKLM64|") + kModuleKey + "\\";
     for (const std::string& changed : {module64, module64 + "DriverNameWin32",
-                                       std::string("64|") + kListKey + "\\VirtualDriverEx",
+                                       std::string("HKLM64|") + kListKey + "\\VirtualDriverEx",
                                        clientFolder64 + "TovaroCitrixVC.dll", setupLog}) {
         EXPECT_TRUE(after.count(changed)) << changed;
         before.erase(changed);
@@ -546,6 +497,53 @@ TEST_F(MsiPackageTest, RepairAndUpgradeKeepOneTaskAndTheSwitchedOffTaskStaysAway
     ASSERT_EQ(0u, Remove(TOV_MSI_NEWER_PATH, root + "remove2.log")) << ReadLog(root + "remove2.log");
     EXPECT_EQ(0, TovUSBTaskCount());
     ExpectNotRegistered(KEY_WOW64_64KEY, clientFolder64);
+}
+
+// The device check lies beside the setup program, with a Start menu shortcut for every user; a
+// repair brings back both when they were deleted, an upgrade keeps one of each, removal takes both.
+TEST_F(MsiPackageTest, TheDeviceCheckAndItsShortcutAreInstalledRepairedUpgradedAndRemoved) {
+    ASSERT_EQ(0u, Install(TOV_MSI_PATH, root + "install.log")) << ReadLog(root + "install.log");
+    // The Start menu the installer used: all users' for this per-machine package on Windows (Wine
+    // takes the installing user's), as its log names it.
+    const std::string log = ReadLog(root + "install.log"), property = "Property(S): ProgramMenuFolder = ";
+    const size_t at = log.find(property);
+    ASSERT_NE(std::string::npos, at);
+    const std::string programs = log.substr(at + property.size(), log.find_first_of("\r\n", at) - at - property.size());
+    const std::string shortcut = programs + "TovUSB device check.lnk";
+    const std::string deviceCheck = installFolder + "TovaroCitrixVCDeviceCheck.exe";
+    std::string built, installed;
+    ASSERT_TRUE(ReadFile(HostPath(TOV_DEVICECHECK_PATH), built)) << TOV_DEVICECHECK_PATH;
+    const auto expectInstalled = [&](const char* when) {
+        SCOPED_TRACE(when);
+        EXPECT_TRUE(ReadFile(deviceCheck, installed) && installed == built) << "not the built device check";
+        std::string link;
+        ASSERT_TRUE(ReadFile(shortcut, link)) << shortcut;
+        // A shell link (its header size and class id) naming the installed program, not an
+        // advertised one that names the package's feature.
+        EXPECT_EQ(0u, link.find(std::string("\x4C\0\0\0\x01\x14\x02\0", 8)));
+        const std::string wide("T\0o\0v\0a\0r\0o\0C\0i\0t\0r\0i\0x\0V\0C\0D\0e\0v\0i\0c\0e\0C\0h\0e\0c\0k\0", 50);
+        EXPECT_TRUE(link.find("TovaroCitrixVCDeviceCheck.exe") != std::string::npos || link.find(wide) != std::string::npos);
+    };
+
+    expectInstalled("install");
+
+    ASSERT_TRUE(DeleteFileA(deviceCheck.c_str()));
+    ASSERT_TRUE(DeleteFileA(shortcut.c_str()));
+    ASSERT_EQ(0u, Repair(TOV_MSI_PATH, root + "repair.log")) << ReadLog(root + "repair.log");
+    expectInstalled("repair");
+
+    ASSERT_EQ(0u, Install(TOV_MSI_NEWER_PATH, root + "upgrade.log")) << ReadLog(root + "upgrade.log");
+    expectInstalled("upgrade");
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((programs + "TovUSB*").c_str(), &data);
+    ASSERT_NE(INVALID_HANDLE_VALUE, find);
+    EXPECT_FALSE(FindNextFileA(find, &data)) << "a second shortcut: " << data.cFileName;
+    FindClose(find);
+
+    ASSERT_EQ(0u, Remove(TOV_MSI_NEWER_PATH, root + "remove.log")) << ReadLog(root + "remove.log");
+    EXPECT_FALSE(FileExists(deviceCheck));
+    EXPECT_FALSE(FileExists(shortcut));
+    ExpectPackageFilesGone();
 }
 
 // The ICA Client whose driver a helper of the tests' own bitness can load: the 64-bit client in

@@ -169,6 +169,51 @@ bool SetupSandbox::FileExists(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+void AddKey(Snapshot& snapshot, HKEY root, REGSAM view, const std::string& key) {
+    HKEY handle;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ | view, &handle) != ERROR_SUCCESS) return;
+    const std::string prefix = std::string(root == HKEY_CURRENT_USER ? "HKCU" : "HKLM") +
+                               (view == KEY_WOW64_64KEY ? "64|" : view == KEY_WOW64_32KEY ? "32|" : "|") + key + "\\";
+    snapshot[prefix] = "key";
+    std::vector<char> name(16384);
+    std::vector<BYTE> data(65536);
+    for (DWORD i = 0;; ++i) {
+        DWORD nameLength = static_cast<DWORD>(name.size()), dataLength = static_cast<DWORD>(data.size()), type = 0;
+        if (RegEnumValueA(handle, i, name.data(), &nameLength, nullptr, &type, data.data(), &dataLength) !=
+            ERROR_SUCCESS)
+            break;
+        snapshot[prefix + std::string(name.data(), nameLength)] =
+            std::to_string(type) + ":" + std::string(reinterpret_cast<const char*>(data.data()), dataLength);
+    }
+    std::vector<std::string> subkeys;
+    for (DWORD i = 0;; ++i) {
+        DWORD nameLength = static_cast<DWORD>(name.size());
+        if (RegEnumKeyExA(handle, i, name.data(), &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        subkeys.emplace_back(name.data(), nameLength);
+    }
+    RegCloseKey(handle);
+    for (const std::string& subkey : subkeys) AddKey(snapshot, root, view, key + "\\" + subkey);
+}
+
+void AddFiles(Snapshot& snapshot, const std::string& folder) {
+    snapshot[folder] = "folder";
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((folder + "*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return;
+    do {
+        const std::string name = data.cFileName;
+        if (name == "." || name == "..") continue;
+        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            AddFiles(snapshot, folder + name + "\\");
+        } else {
+            std::ifstream file(folder + name, std::ios::binary);
+            snapshot[folder + name] = std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        }
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+}
+
 std::vector<std::string> SplitLines(const std::string& text) {
     std::vector<std::string> lines;
     size_t start = 0;

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,15 @@ protected:
 private:
     void Clean();
 };
+
+// Everything the tests can see of a PC's state: the values of registry keys and the files below
+// folders, each with its bytes.
+using Snapshot = std::map<std::string, std::string>;
+// The values of the key under `root` in `view` (KEY_WOW64_32KEY, KEY_WOW64_64KEY or 0) and of all
+// its subkeys; nothing when the key is missing.
+void AddKey(Snapshot& snapshot, HKEY root, REGSAM view, const std::string& key);
+// The folder (named with a trailing backslash) and every file below it.
+void AddFiles(Snapshot& snapshot, const std::string& folder);
 
 // Removes the folder (named with a trailing backslash) and everything in it.
 void RemoveTree(const std::string& folder);
