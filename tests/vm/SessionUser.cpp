@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -24,8 +25,12 @@ namespace {
 
 constexpr const char* kUser = "tovuser";
 constexpr const char* kIcaRoot = "/tmp/tovusb-session-icaroot";
-// The one request the helper answers: open /dev/uhid. No path comes from the program.
+// What the helper does, by the first byte of the request: open /dev/uhid, or the uevent file of
+// /sys/class/hidraw/hidrawN (N the request's second byte), or wait until udevd's queue is empty
+// (udevadm settle needs root to ping udevd). No path or command comes from the program.
 constexpr char kOpenUhid = 'u';
+constexpr char kOpenHidrawUevent = 'h';
+constexpr char kSettle = 's';
 
 std::string g_failure = "the session user was not set up";
 int g_helper = -1;  // the program's end of the socket to the root helper
@@ -79,11 +84,21 @@ void SendDescriptor(int socket, int fd, int error) {
 // The root helper: answers each request byte with a status byte and, on success, the descriptor;
 // when the program's end closes (the program ended), it uninstalls the rules and exits.
 [[noreturn]] void ServeAsRoot(int socket) {
-    char request;
-    while (read(socket, &request, 1) == 1) {
+    unsigned char request[2];
+    ssize_t n;
+    while ((n = read(socket, request, sizeof request)) > 0) {
         int fd = -1;
-        if (request == kOpenUhid) fd = open("/dev/uhid", O_RDWR | O_CLOEXEC);
-        else errno = EINVAL;
+        if (n == 1 && request[0] == kOpenUhid) {
+            fd = open("/dev/uhid", O_RDWR | O_CLOEXEC);
+        } else if (n == 2 && request[0] == kOpenHidrawUevent) {
+            const std::string file = "/sys/class/hidraw/hidraw" + std::to_string(request[1]) + "/uevent";
+            fd = open(file.c_str(), O_WRONLY | O_CLOEXEC);
+        } else if (n == 1 && request[0] == kSettle) {
+            SendDescriptor(socket, -1, Run("udevadm settle --timeout=180") ? 0 : ETIMEDOUT);
+            continue;
+        } else {
+            errno = EINVAL;
+        }
         SendDescriptor(socket, fd, fd >= 0 ? 0 : errno);
         if (fd >= 0) close(fd);
     }
@@ -91,9 +106,10 @@ void SendDescriptor(int socket, int fd, int error) {
     _exit(0);
 }
 
-int OpenUhidThroughHelper() {
+int AskHelper(const std::string& request) {
     std::lock_guard<std::mutex> lock(g_helperMutex);
-    if (g_helper < 0 || write(g_helper, &kOpenUhid, 1) != 1) return -1;
+    if (g_helper < 0 || write(g_helper, request.data(), request.size()) != static_cast<ssize_t>(request.size()))
+        return -1;
     char status = 0;
     iovec io{&status, 1};
     msghdr msg{};
@@ -107,12 +123,15 @@ int OpenUhidThroughHelper() {
         errno = status;
         return -1;
     }
+    if (request[0] == kSettle) return 0;
     cmsghdr* c = CMSG_FIRSTHDR(&msg);
     if (!c || c->cmsg_type != SCM_RIGHTS) return -1;
     int fd;
     std::memcpy(&fd, CMSG_DATA(c), sizeof fd);
     return fd;
 }
+
+int OpenUhidThroughHelper() { return AskHelper(std::string(1, kOpenUhid)); }
 
 std::string BecomeSessionUser() {
     if (getuid() != 0) return "the program must be started as root (it drops to " + std::string(kUser) + " itself)";
@@ -183,6 +202,24 @@ bool WaitUntilUsable(const std::string& node, std::chrono::milliseconds timeout)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     return true;
+}
+
+bool SettleUdev() { return AskHelper(std::string(1, kSettle)) == 0; }
+
+bool FloodUevents(const std::string& node, int count) {
+    unsigned number = 0;
+    if (std::sscanf(node.c_str(), "/dev/hidraw%u", &number) != 1 || number > 255) return false;
+    const int fd = AskHelper(std::string{kOpenHidrawUevent, static_cast<char>(number)});
+    if (fd < 0) return false;
+    // A synthetic "change" with arguments of its own (SYNTH_ARG_*), so that each message udevd
+    // passes on is a large one and few of them fill a socket.
+    std::string event = "change 7f1c1a4e-51a8-4d21-9a0e-3d5c2b6e8f10";
+    for (int i = 0; i < 12; ++i) event += " A" + std::to_string(i) + "=" + std::string(90, 'x');
+    bool written = true;
+    for (int i = 0; i < count && written; ++i)
+        written = pwrite(fd, event.data(), event.size(), 0) == static_cast<ssize_t>(event.size());
+    close(fd);
+    return written;
 }
 
 }  // namespace vmtest
