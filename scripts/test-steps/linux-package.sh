@@ -11,7 +11,7 @@
 # tovusb-setup runs in the throw-away roots on Debian 11's C library; then the packages as Debian
 # and RPM systems check them (linux-package/ecosystem-checks.sh: lintian, rpmlint, stripping, a
 # signed RPM). Builds the linux, linux-arm64 and linux-armhf presets' package and archive targets.
-# Writes "passed failed" into build/extra-results/linux-package.count. About 1 minute after a build.
+# Writes "passed failed" into build/extra-results/linux-package.count. A few minutes after the builds.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
