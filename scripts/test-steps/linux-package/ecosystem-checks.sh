@@ -56,6 +56,7 @@ if [ -n "$signed" ]; then
   printf "\\$(printf %o $((byte ^ 255)))" | dd of="$work/changed.rpm" bs=1 seek="$at" conv=notrunc status=none
   check "a signed RPM with one byte changed fails rpm -K" signature_fails "$work/changed.rpm"
 fi
+gpgconf --kill gpg-agent 2>/dev/null  # the agent gpg started for the throw-away home
 unset GNUPGHOME
 # rpmlint on the package as we ship it, signed; it checks the signature against the rpm database
 # that ~/.rpmmacros names, here the one with the throw-away key.
