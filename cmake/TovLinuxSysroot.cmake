@@ -1,5 +1,6 @@
 # Included by the toolchain files of the shipping Linux builds (x86_64-linux-gnu.cmake,
-# aarch64-linux-gnu.cmake) with TOV_SYSROOT_ARCH (Debian's name) and TOV_SYSROOT_TRIPLE set.
+# aarch64-linux-gnu.cmake, arm-linux-gnueabihf.cmake) with TOV_SYSROOT_ARCH (Debian's name) and
+# TOV_SYSROOT_TRIPLE set.
 # Compiles with this machine's clang against the Debian 11 root that scripts/linux-sysroot.sh makes
 # on first use (a minute or two, cached under build/sysroot/): its glibc 2.31 headers and libraries,
 # its GCC 10 libstdc++ and libgcc (linked in statically by the shipped files), its kernel headers.

@@ -53,4 +53,5 @@ if(TOV_LINUX_CLIENT)
   target_link_options(VDTOVUSB PRIVATE -static-libstdc++ -static-libgcc -Wl,--exclude-libs,ALL
                       -Wl,--version-script=${CMAKE_CURRENT_SOURCE_DIR}/linux/VDTOVUSB.map -Wl,-z,defs
                       -Wl,--as-needed)
+  tov_split_debug_info(VDTOVUSB)
 endif()

@@ -18,12 +18,13 @@ packages=(
   # the kernel and udev packages themselves are fetched with apt-get download, never installed.
   qemu-system-x86 cpio file libkmod2 libacl1 libblkid1 libcap2 libselinux1 libssl3
   # The shipped Linux files are compiled by clang (above) against Debian 11 roots that debootstrap
-  # makes (scripts/linux-sysroot.sh); the arm64 build is linked by binutils' aarch64 linker and its
-  # tests run under qemu-user with the arm64 root's libraries.
-  debootstrap binutils-aarch64-linux-gnu qemu-user-static
+  # makes (scripts/linux-sysroot.sh); the arm64 and armhf builds are linked by binutils' aarch64
+  # and arm linkers and their tests run under qemu-user with the roots' libraries.
+  debootstrap binutils-aarch64-linux-gnu binutils-arm-linux-gnueabihf qemu-user-static
   # The RPM package: CPack's RPM generator runs rpmbuild; its test installs it with rpm in a
-  # throw-away root.
-  rpm
+  # throw-away root, signs it with a throw-away gpg key and checks both packages with lintian and
+  # rpmlint.
+  rpm gnupg lintian rpmlint
   # The benchmark's instructions per report (bench instructions runs itself under callgrind).
   valgrind
 )

@@ -1,16 +1,16 @@
 #!/usr/bin/env bash
 # linux-sysroot.sh ARCH: makes (once) the Debian 11 "bullseye" root that the shipped Linux files are
-# compiled and linked against, and prints its folder. ARCH is amd64 or arm64.
+# compiled and linked against, and prints its folder. ARCH is amd64, arm64 or armhf.
 #
 # The ICA Client for Linux runs on systems whose C library is years older than this machine's; a
 # program linked against Debian 12's glibc needs its newest symbol versions and does not load there.
 # Linked against bullseye's glibc 2.31 (with the C++ runtime linked in statically) the files need
 # nothing newer than what that library offers. The same root gives the VM its old userland (C
-# library, loader, udevd and libudev) and qemu-user the arm64 libraries.
+# library, loader, udevd and libudev) and qemu-user the arm64 and armhf libraries.
 #
-# The root is made with `debootstrap --foreign` for both architectures and every downloaded package
+# The root is made with `debootstrap --foreign` for every architecture and every downloaded package
 # is unpacked with `dpkg -x`: a sysroot needs files only, so no package script runs and nothing is
-# executed inside the root (the arm64 one could not run here anyway). Absolute symbolic links are
+# executed inside the root (the ARM ones could not run here anyway). Absolute symbolic links are
 # made relative, otherwise the linker, given --sysroot, would follow them into this machine's /usr.
 #
 # Folder: $TOV_SYSROOT_DIR, default build/sysroot/bullseye-ARCH in the source tree. A root is reused
@@ -20,10 +20,11 @@
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
-arch=${1:?usage: linux-sysroot.sh amd64|arm64}
+arch=${1:?usage: linux-sysroot.sh amd64|arm64|armhf}
 case $arch in
   amd64) triple=x86_64-linux-gnu ;;
   arm64) triple=aarch64-linux-gnu ;;
+  armhf) triple=arm-linux-gnueabihf ;;
   *) echo "sysroot: unknown architecture $arch" >&2; exit 2 ;;
 esac
 suite=bullseye

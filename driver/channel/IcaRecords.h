@@ -1,7 +1,7 @@
 // The records, procedure types and constants of the ICA Client's virtual channel interface, as the
 // driver and the engine simulator exchange them. The layouts must match the ICA Client byte for byte:
-// the static_asserts at the end pin every offset and size for 32-bit Windows, 64-bit Windows and
-// 64-bit Linux.
+// the static_asserts at the end pin every offset and size for 32-bit Windows, 64-bit Windows,
+// 64-bit Linux and 32-bit Linux (armhf).
 #pragma once
 
 #include <cstddef>
@@ -357,6 +357,59 @@ static_assert(offsetof(VDWRITEHOOK, pVdData) == 8 && offsetof(VDWRITEHOOK, pProc
                   offsetof(VDWRITEHOOK, pQueueVirtualWriteProc) == 72 && sizeof(VDWRITEHOOK) == 80,
               "VDWRITEHOOK layout (64-bit)");
 
+#elif defined(__linux__) && (UINTPTR_MAX == UINT32_MAX)
+
+// The Linux declarations with 4-byte pointers: the Linux DLLLINK (14-byte name, DllLoad) and the
+// other records as on 32-bit Windows.
+static_assert(offsetof(DLLLINK, DllSize) == 2 && offsetof(DLLLINK, ProcCount) == 4 &&
+                  offsetof(DLLLINK, pProcedures) == 8 && offsetof(DLLLINK, pData) == 12 &&
+                  offsetof(DLLLINK, pMemory) == 16 && offsetof(DLLLINK, ModuleName) == 20 &&
+                  sizeof(DLLLINK::ModuleName) == 14 && offsetof(DLLLINK, pLibMgrCallTable) == 36 &&
+                  offsetof(DLLLINK, ModuleDate) == 40 && offsetof(DLLLINK, ModuleTime) == 42 &&
+                  offsetof(DLLLINK, ModuleSize) == 44 && offsetof(DLLLINK, pNext) == 48 &&
+                  offsetof(DLLLINK, DllFlags) == 52 && offsetof(DLLLINK, DllLoad) == 56 &&
+                  offsetof(DLLLINK, LibraryHandle) == 60 && sizeof(DLLLINK) == 64,
+              "DLLLINK layout (32-bit Linux)");
+static_assert(offsetof(VD, pWdLink) == 4 && offsetof(VD, LastError) == 8 &&
+                  offsetof(VD, pPrivate) == 12 && sizeof(VD) == 16,
+              "VD layout (32-bit Linux)");
+static_assert(offsetof(DLLINFO, ByteCount) == 4 && sizeof(DLLINFO) == 8, "DLLINFO (32-bit Linux)");
+static_assert(offsetof(VDQUERYINFORMATION, pVdInformation) == 4 &&
+                  offsetof(VDQUERYINFORMATION, VdInformationLength) == 8 &&
+                  offsetof(VDQUERYINFORMATION, VdReturnLength) == 12 &&
+                  sizeof(VDQUERYINFORMATION) == 16,
+              "VDQUERYINFORMATION layout (32-bit Linux)");
+static_assert(offsetof(VDSETINFORMATION, pVdInformation) == 4 &&
+                  offsetof(VDSETINFORMATION, VdInformationLength) == 8 &&
+                  sizeof(VDSETINFORMATION) == 12,
+              "VDSETINFORMATION layout (32-bit Linux)");
+static_assert(offsetof(WDQUERYINFORMATION, pWdInformation) == 4 &&
+                  offsetof(WDQUERYINFORMATION, WdInformationLength) == 8 &&
+                  offsetof(WDQUERYINFORMATION, WdReturnLength) == 10 &&
+                  sizeof(WDQUERYINFORMATION) == 12,
+              "WDQUERYINFORMATION layout (32-bit Linux)");
+static_assert(offsetof(WDSETINFORMATION, pWdInformation) == 4 &&
+                  offsetof(WDSETINFORMATION, WdInformationLength) == 8 &&
+                  sizeof(WDSETINFORMATION) == 12,
+              "WDSETINFORMATION layout (32-bit Linux)");
+static_assert(offsetof(OPENVIRTUALCHANNEL, Channel) == 4 && sizeof(OPENVIRTUALCHANNEL) == 8,
+              "OPENVIRTUALCHANNEL layout (32-bit Linux)");
+static_assert(offsetof(MEMORY_SECTION, pSection) == 4 && sizeof(MEMORY_SECTION) == 8,
+              "MEMORY_SECTION layout (32-bit Linux)");
+static_assert(offsetof(VDOPEN, pWdLink) == 4 && offsetof(VDOPEN, ChannelMask) == 8 &&
+                  offsetof(VDOPEN, pfnWFEngPoll) == 12 && offsetof(VDOPEN, pfnStatusMsgProc) == 16 &&
+                  offsetof(VDOPEN, hICAEng) == 20 && sizeof(VDOPEN) == 24,
+              "VDOPEN layout (32-bit Linux)");
+static_assert(offsetof(VDWRITEHOOK, pVdData) == 4 && offsetof(VDWRITEHOOK, pProc) == 8 &&
+                  offsetof(VDWRITEHOOK, pWdData) == 12 &&
+                  offsetof(VDWRITEHOOK, pOutBufReserveProc) == 16 &&
+                  offsetof(VDWRITEHOOK, pOutBufAppendProc) == 20 &&
+                  offsetof(VDWRITEHOOK, pOutBufWriteProc) == 24 &&
+                  offsetof(VDWRITEHOOK, pAppendVdHeaderProc) == 28 &&
+                  offsetof(VDWRITEHOOK, MaximumWriteSize) == 32 &&
+                  offsetof(VDWRITEHOOK, pQueueVirtualWriteProc) == 36 && sizeof(VDWRITEHOOK) == 40,
+              "VDWRITEHOOK layout (32-bit Linux)");
+
 #else
-#error "The ICA records are defined for 32-bit Windows, 64-bit Windows and 64-bit Linux only"
+#error "The ICA records are defined for 32-bit and 64-bit Windows and for 32-bit and 64-bit Linux only"
 #endif

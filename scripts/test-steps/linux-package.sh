@@ -4,13 +4,14 @@
 # registering again after that package's upgrade rewrote module.ini, an upgrade of our package,
 # and removal giving back module.ini byte for byte; the package and the thin-client archive hold
 # exactly the shipped files, and the installed device check states the registration; the arm64
-# package of the cross build holds the same files as AArch64 programs. The RPM package the same
-# way under the real rpm (rpm --root): install, the ICA Client's package installed and upgraded
-# after ours (trigger), an upgrade to a newer build, erase. Every ELF file of both packages, both
-# archives and the RPM needs no C library symbol version above the floor (glibc_floor.sh), and
-# tovusb-setup runs in the throw-away roots on Debian 11's C library. Builds the linux and
-# linux-arm64 presets' package and archive targets.
-# Writes "passed failed" into build/extra-results/linux-package.count. About 1 minute after a build.
+# and armhf packages of the cross builds hold the same files as AArch64 and ARMv7 programs. The RPM
+# package the same way under the real rpm (rpm --root): install, the ICA Client's package installed
+# and upgraded after ours (trigger), an upgrade to a newer build, erase. Every ELF file of the
+# packages and the archives needs no C library symbol version above the floor (glibc_floor.sh), and
+# tovusb-setup runs in the throw-away roots on Debian 11's C library; then the packages as Debian
+# and RPM systems check them (linux-package/ecosystem-checks.sh: lintian, rpmlint, stripping, a
+# signed RPM). Builds the linux, linux-arm64 and linux-armhf presets' package and archive targets.
+# Writes "passed failed" into build/extra-results/linux-package.count. A few minutes after the builds.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/../.." && pwd)
@@ -83,8 +84,9 @@ floor=$(sed -n 's/^floor=//p' tests/linux_module/glibc_floor.sh)
 glibc_floor() {  # glibc_floor NAME DIR: DIR holds the shipped files
   check "$1: every ELF file needs at most GLIBC_$floor" bash tests/linux_module/glibc_floor.sh readelf "$2" 3
 }
-unpacked() {  # unpacked PACKAGE-OR-ARCHIVE: unpacks it into a folder of its own and prints that
+unpacked() {  # unpacked PACKAGE-OR-ARCHIVE: unpacks it (once) into a folder of its own and prints that
   local d=$work/unpacked/$(basename "$1")
+  [ -d "$d" ] && { echo "$d"; return; }
   mkdir -p "$d"
   case $1 in *.deb) dpkg-deb -x "$1" "$d" ;; *.rpm) rpm2cpio "$1" | (cd "$d" && cpio -idm --quiet) ;; *) tar xzf "$1" -C "$d" ;; esac
   echo "$d"
@@ -187,37 +189,47 @@ RECIPE
   if [ "$failed" -gt 0 ]; then echo "--- rpm output"; tail -40 "$work/rpm.out"; cat "$work/status.out"; fi
 fi
 
-# The arm64 package from the cross build: the same files and maintainer scripts, every program
-# built for AArch64. (Its maintainer scripts are the amd64 package's, run above.)
-arm64_log=build/linux-package-arm64.log
-if cmake --preset linux-arm64 >"$arm64_log" 2>&1 &&
-   cmake --build build/linux-arm64 -j"${TOV_JOBS:-$(nproc)}" --target tovusb-setup tovusb-devicecheck VDTOVUSB tovusb_udev_rules >>"$arm64_log" 2>&1 &&
-   cmake --build build/linux-arm64 --target linux_archive >>"$arm64_log" 2>&1 &&
-   (cd build/linux-arm64 && cpack -G DEB) >>"$arm64_log" 2>&1; then
-  arm64_deb=$(ls build/linux-arm64/tovusb_*_arm64.deb 2>/dev/null | head -1)
-  arm64_archive=$(ls build/linux-arm64/TovUSB-*-linux-aarch64.tar.gz 2>/dev/null | head -1)
-else
-  tail -20 "$arm64_log"; arm64_deb=""; arm64_archive=""
-fi
-check "the arm64 package is built" test -n "$arm64_deb"
-check "the aarch64 archive is built" test -n "$arm64_archive"
-[ -n "$arm64_archive" ] && glibc_floor "the aarch64 archive" "$(unpacked "$arm64_archive")"
-if [ -n "$arm64_deb" ]; then
-  check "the arm64 package is for arm64" test "$(dpkg-deb -f "$arm64_deb" Architecture)" = arm64
-  check "the arm64 package holds exactly the shipped files" test "$(deb_files "$arm64_deb")" = "$shipped"
-  glibc_floor "the arm64 package" "$(unpacked "$arm64_deb")"
-  mkdir -p "$work/arm64" "$work/arm64-control" "$work/amd64-control"
-  dpkg-deb -x "$arm64_deb" "$work/arm64"
-  dpkg-deb -e "$arm64_deb" "$work/arm64-control"
+# The arm64 and armhf packages from the cross builds: the same files and maintainer scripts, every
+# program built for that processor (armhf: no more than Debian's armhf baseline). (Their maintainer
+# scripts are the amd64 package's, run above.)
+machine_is() { readelf -h "$1" 2>/dev/null | grep -Eq "^ +Machine: +$2\$"; }
+cross_package() {  # cross_package DEB-ARCH PRESET ARCHIVE-MACHINE READELF-MACHINE
+  local arch=$1 preset=$2 machine=$3 elf_machine=$4 cross_log=build/linux-package-$1.log cross_deb="" cross_archive=""
+  if cmake --preset "$preset" >"$cross_log" 2>&1 &&
+     cmake --build "build/$preset" -j"${TOV_JOBS:-$(nproc)}" --target tovusb-setup tovusb-devicecheck VDTOVUSB tovusb_udev_rules >>"$cross_log" 2>&1 &&
+     cmake --build "build/$preset" --target linux_archive >>"$cross_log" 2>&1 &&
+     (cd "build/$preset" && cpack -G DEB) >>"$cross_log" 2>&1; then
+    cross_deb=$(ls "build/$preset"/tovusb_*_"$arch".deb 2>/dev/null | head -1)
+    cross_archive=$(ls "build/$preset"/TovUSB-*-linux-"$machine".tar.gz 2>/dev/null | head -1)
+  else
+    tail -20 "$cross_log"
+  fi
+  check "the $arch package is built" test -n "$cross_deb"
+  check "the $machine archive is built" test -n "$cross_archive"
+  [ -n "$cross_archive" ] && glibc_floor "the $machine archive" "$(unpacked "$cross_archive")"
+  [ -n "$cross_deb" ] || return
+  check "the $arch package is for $arch" test "$(dpkg-deb -f "$cross_deb" Architecture)" = "$arch"
+  check "the $arch package holds exactly the shipped files" test "$(deb_files "$cross_deb")" = "$shipped"
+  glibc_floor "the $arch package" "$(unpacked "$cross_deb")"
+  mkdir -p "$work/$arch" "$work/$arch-control" "$work/amd64-control"
+  dpkg-deb -x "$cross_deb" "$work/$arch"
+  dpkg-deb -e "$cross_deb" "$work/$arch-control"
   dpkg-deb -e "$deb" "$work/amd64-control"
-  aarch64() { readelf -h "$1" 2>/dev/null | grep -q 'Machine: *AArch64'; }
   for program in VDTOVUSB.DLL tovusb-setup tovusb-devicecheck; do
-    check "arm64 $program is an AArch64 program" aarch64 "$work/arm64/opt/tovusb/$program"
+    check "$arch $program is an $elf_machine program" machine_is "$work/$arch/opt/tovusb/$program" "$elf_machine"
+    if [ "$arch" = armhf ]; then
+      check "armhf $program needs no more than ARMv7-A, Thumb-2, VFPv3-D16" \
+        bash tests/linux_module/check_elf_module.sh readelf "$work/$arch/opt/tovusb/$program" armhf ArmhfBaseline
+    fi
   done
   for script in postinst prerm triggers; do
-    check "the arm64 package's $script is the amd64 one's" cmp -s "$work/arm64-control/$script" "$work/amd64-control/$script"
+    check "the $arch package's $script is the amd64 one's" cmp -s "$work/$arch-control/$script" "$work/amd64-control/$script"
   done
-fi
+}
+cross_package arm64 linux-arm64 aarch64 AArch64
+cross_package armhf linux-armhf armhf ARM
+# (Without an RPM package its check above failed already.)
+[ -n "$rpm1" ] && source "$here/linux-package/ecosystem-checks.sh"
 if [ "$failed" -gt 0 ]; then echo "--- dpkg output"; tail -40 "$work/dpkg.out"; cat "$work/status.out"; cat "$work/devicecheck.out" 2>/dev/null; fi
 echo "$passed $failed" >"$count"
 echo "linux-package: $passed passed, $failed failed"

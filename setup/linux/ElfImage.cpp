@@ -41,16 +41,23 @@ ElfMachine BuiltFor() {
 
 }  // namespace
 
+ElfMachine UserlandMachine(const std::string& kernelMachine, const ElfMachine& builtFor) {
+    ElfMachine kernel = builtFor;
+    if (kernelMachine == "x86_64") kernel = kMachines[0];
+    else if (kernelMachine == "aarch64" || kernelMachine == "arm64") kernel = kMachines[1];
+    else if (kernelMachine.size() == 4 && kernelMachine[0] == 'i' && kernelMachine.compare(2, 2, "86") == 0)
+        kernel = kMachines[2];
+    else if (kernelMachine.compare(0, 3, "arm") == 0) kernel = kMachines[3];
+    // A 64-bit kernel that runs this 32-bit program of its own processor family (Raspberry Pi OS
+    // 32-bit on a Pi 4 or 5 boots a 64-bit kernel): the userland, and so its ICA Client, is 32-bit.
+    const bool sameFamily = (kernel.machine == kElfMachineAArch64 && builtFor.machine == kElfMachineArm) ||
+                            (kernel.machine == kElfMachineX8664 && builtFor.machine == kElfMachineI386);
+    return sameFamily ? builtFor : kernel;
+}
+
 ElfMachine HostMachine() {
     utsname names{};
-    if (uname(&names) == 0) {
-        const std::string machine = names.machine;
-        if (machine == "x86_64") return kMachines[0];
-        if (machine == "aarch64" || machine == "arm64") return kMachines[1];
-        if (machine.size() == 4 && machine[0] == 'i' && machine.compare(2, 2, "86") == 0) return kMachines[2];
-        if (machine.compare(0, 3, "arm") == 0) return kMachines[3];
-    }
-    return BuiltFor();
+    return UserlandMachine(uname(&names) == 0 ? names.machine : "", BuiltFor());
 }
 
 std::string MachineName(uint16_t machine) {

@@ -17,9 +17,12 @@ struct ElfMachine {
     const char* name;  // "x86-64"
 };
 
-// The machine this program runs on (uname), or the one it was built for when uname names none
-// of the four above.
+// The machine of this system's userland: the kernel's (uname), or the one this program was built
+// for when uname names none of the four above or when it is the 32-bit program of a 64-bit kernel
+// of the same family (an armhf userland on an aarch64 kernel, i386 on x86-64).
 ElfMachine HostMachine();
+// The same from the kernel's machine name and the machine this program was built for.
+ElfMachine UserlandMachine(const std::string& kernelMachine, const ElfMachine& builtFor);
 // "x86-64", "aarch64", "i386", "arm", or "machine 0x1234".
 std::string MachineName(uint16_t machine);
 

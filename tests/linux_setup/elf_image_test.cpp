@@ -44,6 +44,18 @@ TEST(ElfImage, ProgramHeadersOutsideTheFileAreRefused) {
     EXPECT_EQ(why, "an ELF shared object with damaged program headers");
 }
 
+// An armhf setup program on Raspberry Pi OS 32-bit, whose Pi 4 and 5 boot a 64-bit kernel, checks
+// the driver for its 32-bit ARM userland, not for the kernel's aarch64.
+TEST(ElfImage, TheUserlandOfA32BitProgramOnA64BitKernelIsThe32BitOne) {
+    const ElfMachine arm = {kElfMachineArm, false, "arm"}, i386 = {kElfMachineI386, false, "i386"};
+    EXPECT_STREQ(UserlandMachine("aarch64", arm).name, "arm");
+    EXPECT_STREQ(UserlandMachine("x86_64", i386).name, "i386");
+    EXPECT_STREQ(UserlandMachine("armv7l", arm).name, "arm");
+    EXPECT_STREQ(UserlandMachine("aarch64", kX8664).name, "aarch64");
+    EXPECT_STREQ(UserlandMachine("x86_64", kX8664).name, "x86-64");
+    EXPECT_STREQ(UserlandMachine("", arm).name, "arm");
+}
+
 TEST(ElfImage, RealLibraryIsTakenAndARealProgramIsNot) {
     std::string why;
     const ElfMachine host = HostMachine();

@@ -17,6 +17,7 @@
 
 #include "DriverSession.h"
 #include "MessageEncoder.h"
+#include "SessionUser.h"
 #include "UhidDevice.h"
 
 using namespace uhidplayer;
@@ -69,7 +70,12 @@ Bytes ExpectedDescriptor(const Expected& e, const std::string& path, const std::
                            e.inputLength, e.outputLength);
 }
 
-// Plays interface `index` of a model and waits for its hidraw node.
+bool Supported(const std::string& key) {
+    return std::any_of(std::begin(kSupported), std::end(kSupported), [&](const Expected& e) { return key == e.key; });
+}
+
+// Plays interface `index` of a model and waits for its hidraw node, and for a supported model until
+// udevd gave the node to the session user.
 struct Played {
     std::unique_ptr<UhidDevice> device;
     std::string node;
@@ -79,6 +85,7 @@ Played Play(const std::string& key, size_t index = 0) {
     p.device = std::make_unique<UhidDevice>(*FindUhidModel(key), index);
     p.node = p.device->WaitForNode(10s);
     EXPECT_FALSE(p.node.empty()) << key;
+    if (Supported(key)) EXPECT_TRUE(WaitUntilUsable(p.node, kWait)) << key << ": " << p.node;
     return p;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "DriverSession.h"
+#include "SessionUser.h"
 #include "MessageEncoder.h"
 #include "UhidDevice.h"
 
@@ -45,6 +46,7 @@ TEST(NodeIdentityVm, AFootSwitchOnTheHandSetsOldNodeIsNotConnectedWithTheHandSet
     std::unique_ptr<UhidDevice> handset(new UhidDevice(*FindUhidModel("SpeechMikeIIPro"), 0));
     const std::string node = handset->WaitForNode(10s);
     ASSERT_FALSE(node.empty());
+    ASSERT_TRUE(WaitUntilUsable(node, 20s)) << node << " never became the session user's";
     USBButtonDeviceDescriptor handsetDescriptor;
     ASSERT_TRUE(Listed(kManager, node, handsetDescriptor));
     ASSERT_EQ(handsetDescriptor.hidInfo.productID, 0x149A);
@@ -56,6 +58,7 @@ TEST(NodeIdentityVm, AFootSwitchOnTheHandSetsOldNodeIsNotConnectedWithTheHandSet
     // A foot switch gets node N.
     UhidDevice foot(*FindUhidModel("Footswitch"), 0);
     ASSERT_EQ(foot.WaitForNode(10s), node) << "the kernel gave the foot switch another node";
+    ASSERT_TRUE(WaitUntilUsable(node, 20s)) << node << " never became the session user's";
     const size_t from = s.SentCount();
 
     // ConnectDevice with the hand-set's descriptor fails as an interface that cannot be opened: the

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "DriverSession.h"
+#include "SessionUser.h"
 #include "MessageDecoder.h"
 #include "MessageEncoder.h"
 #include "UhidDevice.h"
@@ -37,6 +38,7 @@ TEST(UnloadVm, NothingOfTheDriverRemainsAfterTheUnloadAndTheNextLoadStartsClean)
     UhidDevice handset(*FindUhidModel("SpeechMikeIIPro"), 0);
     const std::string node = handset.WaitForNode(10s);
     ASSERT_FALSE(node.empty());
+    ASSERT_TRUE(WaitUntilUsable(node, 20s)) << node << " never became the session user's";
     const int threadsBefore = Threads(), descriptorsBefore = Descriptors();
     ASSERT_EQ(MappingsOf(ModuleFile()), 0);
     ASSERT_EQ(MappingsOf("/libudev.so.1"), 0) << "this program maps libudev itself";

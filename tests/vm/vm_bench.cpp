@@ -12,6 +12,7 @@
 //      a button every 25 ms and a ninth device (SpeechMike Air) plugged or unplugged every 100 ms,
 //      polls every 10 ms for 5 s, as `bench hotplug` does natively: median, p99 and max of the time
 //      each poll held the engine thread.
+// The driver runs as the session user (SessionUser.h).
 // Threads: the main thread drives everything; the engine thread (the simulator's) runs every driver
 // call; the floor reader thread only reads its node and stores the time into `floorAt` (atomic).
 #include <fcntl.h>
@@ -28,6 +29,7 @@
 
 #include "EngineSimulator.h"
 #include "MessageEncoder.h"
+#include "SessionUser.h"
 #include "MessageDecoder.h"
 #include "UhidDevice.h"
 
@@ -71,7 +73,11 @@ bool Command(enginesim::EngineSimulator& sim, const std::vector<uint8_t>& block,
     }
 }
 
-std::string Node(UhidDevice& d) { return d.WaitForNode(seconds(10)); }
+// The device's node, once the session user may open it (every device of the bench is supported).
+std::string Node(UhidDevice& d) {
+    const std::string node = d.WaitForNode(seconds(10));
+    return !node.empty() && vmtest::WaitUntilUsable(node, seconds(20)) ? node : "";
+}
 
 constexpr int kRounds = 100;
 constexpr double kRoundLimitMs = 2000;  // a report whose event has not come by then is a miss
@@ -298,4 +304,10 @@ int Run(const char* driver) {
 
 }  // namespace
 
-int main(int argc, char** argv) { return Run(argc > 1 ? argv[1] : "/tov/VDTOVUSB.DLL"); }
+int main(int argc, char** argv) {
+    if (!vmtest::SessionUserFailure().empty()) {
+        std::fprintf(stderr, "vm_bench: not run as the session user: %s\n", vmtest::SessionUserFailure().c_str());
+        return 1;
+    }
+    return Run(argc > 1 ? argv[1] : "/tov/VDTOVUSB.DLL");
+}

@@ -24,6 +24,8 @@ std::string UniqueUniq() {
     return "tovuhid-" + std::to_string(getpid()) + "-" + std::to_string(++counter);
 }
 
+std::atomic<UhidDevice::Opener> g_opener{nullptr};
+
 void CopyString(char* dest, size_t size, const std::string& text) {
     std::strncpy(dest, text.c_str(), size - 1);
     dest[size - 1] = 0;
@@ -31,10 +33,13 @@ void CopyString(char* dest, size_t size, const std::string& text) {
 
 }  // namespace
 
+void UhidDevice::SetOpener(Opener opener) { g_opener = opener; }
+
 UhidDevice::UhidDevice(const DeviceIdentity& identityIn, const UhidInterface& ifaceIn)
     : identity(identityIn), iface(ifaceIn) {
     if (iface.descriptor.size() > HID_MAX_DESCRIPTOR_SIZE) throw std::runtime_error("report descriptor too long");
-    fd = ::open("/dev/uhid", O_RDWR | O_CLOEXEC);
+    const Opener opener = g_opener.load();
+    fd = opener ? opener() : ::open("/dev/uhid", O_RDWR | O_CLOEXEC);
     if (fd < 0) throw std::runtime_error(Errno("open /dev/uhid"));
     stopFd = eventfd(0, EFD_CLOEXEC);
     if (stopFd < 0) {

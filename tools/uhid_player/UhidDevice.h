@@ -41,6 +41,11 @@ public:
     UhidDevice(const DeviceIdentity& identity, const UhidInterface& iface);
     // Interface `index` of a catalogue model, with a unique uniq string made by the player.
     UhidDevice(const UhidModel& model, size_t index);
+    // How the devices of this process get their /dev/uhid descriptor: by default they open it; a
+    // program that gave up root has a helper that stayed root open it (a descriptor, or -1 with
+    // errno set). Set before the first device is made.
+    using Opener = int (*)();
+    static void SetOpener(Opener opener);
     ~UhidDevice();  // Destroy()
     UhidDevice(const UhidDevice&) = delete;
     UhidDevice& operator=(const UhidDevice&) = delete;
