@@ -41,7 +41,11 @@ CCitrixUSBButtonDeviceManagerClient::~CCitrixUSBButtonDeviceManagerClient() {
     devices.clear();
 }
 
-void CCitrixUSBButtonDeviceManagerClient::OnPoll() {}
+void CCitrixUSBButtonDeviceManagerClient::OnPoll() {
+    // The arrivals and removals the managers' probe threads have finished become DeviceConnected
+    // and DeviceDisconnected here. A hook never deletes a manager, so the list stays as it is.
+    for (CMyCitrixMCUSBButtonDeviceManager* manager : managers) manager->DeliverDeviceChanges();
+}
 
 void CCitrixUSBButtonDeviceManagerClient::OnUnload() {
     // Taken out of the registry one by one before each is destroyed, so that nothing can find an

@@ -29,6 +29,9 @@ void SimModuleSession::SetUp() {
     Resolve(*sim, bus.HeldWriteCount, "TovSim_HeldWriteCount");
     Resolve(*sim, bus.WaitForHeldWrites, "TovSim_WaitForHeldWrites");
     Resolve(*sim, bus.ReadOutputReport, "TovSim_ReadOutputReport");
+    Resolve(*sim, bus.SendDeviceChange, "TovSim_SendDeviceChange");
+    Resolve(*sim, bus.MarkThread, "TovSim_MarkThread");
+    Resolve(*sim, bus.MarkedThreadCallCount, "TovSim_MarkedThreadCallCount");
     ASSERT_FALSE(HasFailure());
     bus.Reset();
     bus.RecordMessageBoxes(1);

@@ -39,6 +39,9 @@ struct SimBusExports {
     decltype(&TovSim_HeldWriteCount) HeldWriteCount = nullptr;
     decltype(&TovSim_WaitForHeldWrites) WaitForHeldWrites = nullptr;
     decltype(&TovSim_ReadOutputReport) ReadOutputReport = nullptr;
+    decltype(&TovSim_SendDeviceChange) SendDeviceChange = nullptr;
+    decltype(&TovSim_MarkThread) MarkThread = nullptr;
+    decltype(&TovSim_MarkedThreadCallCount) MarkedThreadCallCount = nullptr;
 };
 
 class SimModuleSession : public ::testing::Test {

@@ -229,6 +229,8 @@ void TovSim_Reset(void) {
     bus.failNextAny = 0;
     bus.openLog.clear();
     bus.openCallCount = 0;
+    bus.markedThread = std::thread::id();
+    bus.markedThreadCalls = 0;
     simchannel::RestoreWaits();
     bus.writesChanged.notify_all();
 }

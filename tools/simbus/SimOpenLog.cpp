@@ -1,4 +1,5 @@
-// The simulated bus's spy on the HID seam's open call: which paths the driver tried to open.
+// The simulated bus's spy on the HID seam's open call: which paths the driver tried to open, and
+// which thread opened and queried.
 #include <algorithm>
 #include <climits>
 #include <cstring>
@@ -13,6 +14,10 @@ void LogOpen(Bus& bus, const std::string& path) {
     if (bus.openLog.size() < kMaxLoggedOpens) bus.openLog.push_back(path);
 }
 
+void NoteCallingThread(Bus& bus) {
+    if (bus.markedThread == std::this_thread::get_id() && bus.markedThreadCalls < LONG_MAX) ++bus.markedThreadCalls;
+}
+
 }  // namespace simbus
 
 extern "C" {
@@ -21,6 +26,19 @@ int TovSim_OpenCallCount(void) {
     simbus::Bus& bus = simbus::TheBus();
     std::lock_guard<std::mutex> lock(bus.mutex);
     return static_cast<int>(std::min<long>(bus.openCallCount, INT_MAX));
+}
+
+void TovSim_MarkThread(void) {
+    simbus::Bus& bus = simbus::TheBus();
+    std::lock_guard<std::mutex> lock(bus.mutex);
+    bus.markedThread = std::this_thread::get_id();
+    bus.markedThreadCalls = 0;
+}
+
+int TovSim_MarkedThreadCallCount(void) {
+    simbus::Bus& bus = simbus::TheBus();
+    std::lock_guard<std::mutex> lock(bus.mutex);
+    return static_cast<int>(std::min<long>(bus.markedThreadCalls, INT_MAX));
 }
 
 int TovSim_OpenCallPath(int index, char* buffer, int size) {

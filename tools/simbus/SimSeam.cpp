@@ -38,6 +38,7 @@ Handle OpenPath(const std::string& path, uint32_t access, uint32_t share, uint32
     std::lock_guard<std::mutex> lock(bus.mutex);
     simbus::Reap(bus);
     simbus::LogOpen(bus, path);
+    simbus::NoteCallingThread(bus);
     simbus::Interface* iface = simbus::FindByPath(bus, path);
     if (!iface) return simchannel::OpenSystemPath(path, access, share, flags);
     unsigned kind = simbus::kQuery;
@@ -121,6 +122,7 @@ bool WriteOutputReport(Handle handle, const char* report, size_t length) {
 bool GetAttributes(Handle handle, Attributes& attributes) {
     simbus::Bus& bus = simbus::TheBus();
     std::lock_guard<std::mutex> lock(bus.mutex);
+    simbus::NoteCallingThread(bus);
     simbus::Opening* opening = FindOpening(bus, handle);
     if (!opening || attributes.size != sizeof(Attributes)) return false;
     auto it = bus.interfaces.find(opening->interfaceId);
@@ -134,6 +136,7 @@ bool GetAttributes(Handle handle, Attributes& attributes) {
 bool GetPreparsedData(Handle handle, void*& preparsedData) {
     simbus::Bus& bus = simbus::TheBus();
     std::lock_guard<std::mutex> lock(bus.mutex);
+    simbus::NoteCallingThread(bus);
     simbus::Opening* opening = FindOpening(bus, handle);
     if (!opening) return false;
     auto it = bus.interfaces.find(opening->interfaceId);

@@ -121,6 +121,12 @@ int TovSim_OpenCount(int id);
 int TovSim_OpenCallCount(void);
 int TovSim_OpenCallPath(int index, char* buffer, int size);
 
+/* Marks the calling thread: from now on the bus counts the HID seam's open and query calls
+ * (OpenPath, GetAttributes, GetPreparsedData) made on it, whatever path or handle they name.
+ * TovSim_MarkedThreadCallCount gives that count; a new mark, or TovSim_Reset, starts it again. */
+void TovSim_MarkThread(void);
+int TovSim_MarkedThreadCallCount(void);
+
 /* Sends an arbitrary WM_DEVICECHANGE to the registered recipients: event (wParam), and a record
  * of deviceType carrying name (for device type 5 a DEV_BROADCAST_DEVICEINTERFACE_A, otherwise a
  * 12-byte DEV_BROADCAST_HDR); deviceType 0 sends a null lParam. Returns the recipients reached. */
