@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "SimBusTestSupport.h"
+#include "Thread.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -242,6 +243,27 @@ TEST_F(HIDManager, EveryManagerHearsAndADestroyedOneNoLonger) {
     DeliverDeviceChanges(first);
     EXPECT_EQ(first.arrivals.size(), 2u);
     EXPECT_EQ(first.arrivals[1].devicePath, PathOf(id));
+}
+
+// A probe stuck in the system's open holds neither the stop nor the manager's destructor; the
+// probe thread then ends by itself and frees what it kept (leaks: ASan; races: TSan).
+TEST_F(HIDManager, AStuckProbeHoldsNeitherTheStopNorTheDestructor) {
+    const int threadsBefore = CThread::RunningThreads();
+    std::unique_ptr<RecordingManager> manager(new RecordingManager);
+    TovSim_HoldQueryOpens(1);
+    TovSim_Plug("Footswitch");
+    DeliverNotifications();
+    ASSERT_EQ(TovSim_WaitForHeldQueryOpens(1, 20000), 1) << "the probe did not run on a thread of its own";
+    manager->RequestStop();
+    EXPECT_FALSE(manager->WaitForStop(std::chrono::steady_clock::now() + std::chrono::milliseconds(20)));
+    manager.reset();
+    EXPECT_EQ(TovSim_HeldQueryOpenCount(), 1) << "the destructor waited for the probe";
+    TovSim_HoldQueryOpens(0);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (CThread::RunningThreads() > threadsBefore && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::yield();
+    }
+    EXPECT_EQ(CThread::RunningThreads(), threadsBefore);
 }
 
 #ifdef _WIN32
