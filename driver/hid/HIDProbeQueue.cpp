@@ -23,8 +23,8 @@ void CHIDProbeQueue::Append(HIDProbeItem item) {
     Finish(std::move(item));
 }
 
-std::deque<HIDProbeItem> CHIDProbeQueue::TakeFinished() {
-    std::deque<HIDProbeItem> taken;
+std::vector<HIDProbeItem> CHIDProbeQueue::TakeFinished() {
+    std::vector<HIDProbeItem> taken;
     CCriticalSectionLocker locked(lock);
     for (auto it = finished.begin(); it != finished.end();) {
         if (it->kind == HIDProbeItem::kListed) {
@@ -37,8 +37,8 @@ std::deque<HIDProbeItem> CHIDProbeQueue::TakeFinished() {
     return taken;
 }
 
-std::deque<HIDProbeItem> CHIDProbeQueue::TakeListed(uint64_t listing) {
-    std::deque<HIDProbeItem> taken;
+std::vector<HIDProbeItem> CHIDProbeQueue::TakeListed(uint64_t listing) {
+    std::vector<HIDProbeItem> taken;
     CCriticalSectionLocker locked(lock);
     answeredListing = listing;
     for (auto it = finished.begin(); it != finished.end();) {

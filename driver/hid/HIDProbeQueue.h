@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <vector>
 
 #include "CriticalSection.h"
 #include "Semaphore.h"
@@ -38,10 +39,11 @@ public:
     void Push(HIDProbeItem item);
     // An item probed where it came from (no probe thread): finished at once.
     void Append(HIDProbeItem item);
-    // The finished arrivals and removals, in order; listed items stay for their listing.
-    std::deque<HIDProbeItem> TakeFinished();
+    // The finished arrivals and removals, in order; listed items stay for their listing. Every
+    // poll asks, so nothing is allocated when nothing has finished.
+    std::vector<HIDProbeItem> TakeFinished();
     // Marks the listing answered and takes its finished items, in order.
-    std::deque<HIDProbeItem> TakeListed(uint64_t listing);
+    std::vector<HIDProbeItem> TakeListed(uint64_t listing);
     // Waits until every item pushed so far has finished; false when the deadline came first.
     bool WaitUntilIdle(std::chrono::steady_clock::time_point deadline);
     void RequestStop();
