@@ -10,6 +10,15 @@
 #include "USBButtonDeviceManager.h"
 #include "USBHIDManager.h"
 
+namespace {
+// The device check has no engine poll: a device change is delivered as soon as it is probed.
+template <class Manager>
+void DeliverWhenProbed(Manager& manager) {
+    manager.WaitForProbes(std::chrono::steady_clock::now() + std::chrono::milliseconds(250));
+    manager.DeliverDeviceChanges();
+}
+}  // namespace
+
 // The selected device, connected as the driver connects it; its events go to the session.
 class CDeviceCheckSession::Device : public CUSBButtonDevice {
 public:
@@ -37,6 +46,7 @@ public:
     void OnDeviceDisconnected(const USBButtonDeviceDescriptor& descriptor) override {
         session.AddLine("Device disconnected: " + DeviceLine(descriptor));
     }
+    void OnDeviceChangeQueued() override { DeliverWhenProbed(*this); }
 
 private:
     CDeviceCheckSession& session;
@@ -48,6 +58,7 @@ public:
     explicit HIDWatcher(CDeviceCheckSession& session) : session(session) {}
     void OnDeviceArrival(const USBHIDDeviceInfo&) override { session.Refresh(); }
     void OnDeviceRemoval(const USBHIDDeviceInfo&) override { session.Refresh(); }
+    void OnDeviceChangeQueued() override { DeliverWhenProbed(*this); }
 
 private:
     CDeviceCheckSession& session;

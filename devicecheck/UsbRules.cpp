@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "AsciiText.h"
+
 namespace devicecheck {
 
 namespace {
@@ -10,14 +12,12 @@ const char* const kFieldNames[kFieldCount] = {"VID", "PID", "REL", "CLASS", "SUB
 constexpr size_t kMaxRuleLength = 1024;
 const uint32_t kFieldLimits[kFieldCount] = {0xFFFF, 0xFFFF, 0xFFFF, 0xFF, 0xFF, 0xFF};
 
-char Lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
 
 bool EqualsNoCase(const std::string& a, const char* b) {
     size_t i = 0;
     for (; i < a.size() && b[i] != '\0'; ++i)
-        if (Lower(a[i]) != Lower(b[i])) return false;
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
     return i == a.size() && b[i] == '\0';
 }
 
@@ -41,22 +41,10 @@ std::string ShownText(const std::string& text) {
 // One to four (two for 8-bit values) hexadecimal digits, optionally after "0x".
 bool ParseHex(const std::string& text, uint32_t limit, uint16_t& value) {
     size_t at = 0;
-    if (text.size() > 2 && text[0] == '0' && Lower(text[1]) == 'x') at = 2;
-    if (at == text.size()) return false;
+    if (text.size() > 2 && text[0] == '0' && LowerAscii(text[1]) == 'x') at = 2;
     const size_t digits = limit == 0xFF ? 2 : 4;
-    if (text.size() - at > digits) return false;
     uint32_t number = 0;
-    for (; at < text.size(); ++at) {
-        const char c = Lower(text[at]);
-        int nibble;
-        if (c >= '0' && c <= '9')
-            nibble = c - '0';
-        else if (c >= 'a' && c <= 'f')
-            nibble = c - 'a' + 10;
-        else
-            return false;
-        number = number * 16 + static_cast<uint32_t>(nibble);
-    }
+    if (text.size() - at > digits || !ParseHexDigits(text, at, text.size(), number)) return false;
     value = static_cast<uint16_t>(number);
     return true;
 }

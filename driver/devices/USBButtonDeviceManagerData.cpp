@@ -18,6 +18,8 @@ void CUSBButtonDeviceManagerData::OnDeviceRemoval(const USBHIDDeviceInfo& info) 
     if (ResolveDescriptor(info, descriptor)) owner->OnDeviceDisconnected(descriptor);
 }
 
+void CUSBButtonDeviceManagerData::OnDeviceChangeQueued() { owner->OnDeviceChangeQueued(); }
+
 bool CUSBButtonDeviceManagerData::ResolveDescriptor(const USBHIDDeviceInfo& info,
                                                     USBButtonDeviceDescriptor& descriptor) {
     const SupportedDevice* row = FindSupportedInterface(info);

@@ -11,7 +11,7 @@
 
 class CUSBButtonDeviceManager;
 
-// Threads: the hooks (from the notification window) and the listing run on the thread that
+// Threads: the hooks (from DeliverDeviceChanges) and the listing run on the thread that
 // constructed the manager; knownDevices is used only there and has no lock.
 class CUSBButtonDeviceManagerData : public CUSBHIDManager {
 public:
@@ -20,6 +20,7 @@ public:
 
     void OnDeviceArrival(const USBHIDDeviceInfo& info) override;
     void OnDeviceRemoval(const USBHIDDeviceInfo& info) override;
+    void OnDeviceChangeQueued() override;
 
     // Whether the interface is a supported device; if so fills the descriptor: the one stored for
     // this interface, or a new one (table name, copy of info, id as passed) that is then stored.

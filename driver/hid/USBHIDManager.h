@@ -1,30 +1,52 @@
 // Enumerates the HID interfaces present and reports their arrival and removal.
 #pragma once
 
+#include <chrono>
 #include <list>
 
 #include "USBHIDDeviceInfo.h"
 
 class CUSBHIDManagerImpl;
 
+// Threads: every operation runs on the engine thread (the thread that constructed the manager,
+// whose message loop serves the notification window), the probes on the manager's probe thread.
 class CUSBHIDManager {
 public:
     // Builds the hidden notification window on the constructing thread and registers it for HID
     // interface notifications. Reports no failure: without a window there are no notifications.
     CUSBHIDManager();
+    // Stops the probe thread and waits for it at most 250 ms; a probe still running then ends by
+    // itself and keeps what it uses.
     virtual ~CUSBHIDManager();
     CUSBHIDManager(const CUSBHIDManager&) = delete;
     CUSBHIDManager& operator=(const CUSBHIDManager&) = delete;
 
-    // Hooks, called only from the notification window's procedure, on the thread that constructed
-    // the manager. The base does nothing.
+    // Hooks, called only by DeliverDeviceChanges, in the order the interfaces came and went. The
+    // base does nothing.
     virtual void OnDeviceArrival(const USBHIDDeviceInfo& info);
     virtual void OnDeviceRemoval(const USBHIDDeviceInfo& info);
+    // Called by the notification handler once it has queued an arrival or removal for the probe
+    // thread. The base does nothing: the engine poll delivers. A program without such a poll (the
+    // device check) waits for the probes and delivers from here.
+    virtual void OnDeviceChangeQueued();
 
     // Clears the list, then appends one record per present HID interface that could be probed, in
-    // enumeration order; each probed interface is also remembered. Throws std::string:
-    // "SetupDiGetClassDevs failed", "HidD_GetPreparsedData failed", "HidP_GetCaps failed".
+    // enumeration order; each probed interface is also remembered. The probes run on the probe
+    // thread, waited for at most 250 ms: an interface whose probe finishes later is reported with
+    // OnDeviceArrival then. Throws std::string: "SetupDiGetClassDevs failed",
+    // "HidD_GetPreparsedData failed", "HidP_GetCaps failed".
     void GetHIDDevices(std::list<USBHIDDeviceInfo>& devices);
+
+    // Calls the hooks for the arrivals and removals whose probes have finished. The engine poll.
+    void DeliverDeviceChanges();
+    // Waits until every arrival and listing received so far has been probed (not delivered);
+    // false when the deadline came first.
+    bool WaitForProbes(std::chrono::steady_clock::time_point deadline);
+    // Asks the probe thread to end (a probe under way finishes first) and returns at once.
+    void RequestStop();
+    // Waits until the probe thread has ended or the deadline has passed; true when it has ended
+    // (or never ran).
+    bool WaitForStop(std::chrono::steady_clock::time_point deadline);
 
     // Whether the hidden window exists and its notification registration was granted; without it
     // no arrival or removal is reported (the constructor reports no failure).

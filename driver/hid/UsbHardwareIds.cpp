@@ -1,16 +1,16 @@
 #include "UsbHardwareIds.h"
 
+#include "AsciiText.h"
+
 namespace hidseam {
 
 namespace {
 
 constexpr size_t kMaxIds = 64;
 
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
 bool StartsNoCase(const std::string& text, size_t at, const char* prefix) {
     for (size_t i = 0; prefix[i] != '\0'; ++i)
-        if (at + i >= text.size() || Upper(text[at + i]) != prefix[i]) return false;
+        if (at + i >= text.size() || LowerAscii(text[at + i]) != LowerAscii(prefix[i])) return false;
     return true;
 }
 
@@ -24,19 +24,9 @@ bool FieldValue(const std::string& id, const char* name, size_t digits, KnownVal
         size_t nameLength = 0;
         while (name[nameLength] != '\0') ++nameLength;
         if (StartsNoCase(id, at, name) && end - at == nameLength + digits) {
-            uint16_t number = 0;
-            for (size_t i = at + nameLength; i < end; ++i) {
-                const char c = Upper(id[i]);
-                int nibble;
-                if (c >= '0' && c <= '9')
-                    nibble = c - '0';
-                else if (c >= 'A' && c <= 'F')
-                    nibble = c - 'A' + 10;
-                else
-                    return false;
-                number = static_cast<uint16_t>(number * 16 + nibble);
-            }
-            value = Known(number);
+            uint32_t number = 0;
+            if (!ParseHexDigits(id, at + nameLength, end, number)) return false;
+            value = Known(static_cast<uint16_t>(number));
             return true;
         }
         at = end + 1;

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <string>
 
+#include "AsciiText.h"
+
 namespace hidpathform {
 
 // Longer than any interface path Windows hands out (device instance ids are at most 200
@@ -19,9 +21,7 @@ inline bool IsWindowsHIDInterfacePathForm(const std::string& path) {
     const size_t prefixLength = sizeof(kPrefix) - 1;
     if (path.size() <= prefixLength || path.size() > kMaxInterfacePathLength) return false;
     for (size_t i = 0; i < prefixLength; ++i) {
-        char c = path[i];
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (c != kPrefix[i]) return false;
+        if (LowerAscii(path[i]) != kPrefix[i]) return false;
     }
     // After the prefix: printable ASCII without a path separator, drive or stream colon, or a
     // wildcard, so the text names nothing but one object of the device namespace.

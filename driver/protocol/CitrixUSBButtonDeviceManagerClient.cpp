@@ -43,12 +43,17 @@ CCitrixUSBButtonDeviceManagerClient::~CCitrixUSBButtonDeviceManagerClient() {
     if (!devices.empty()) new std::list<std::shared_ptr<CMyCitrixMCUSBButtonDevice>>(std::move(devices));
 }
 
-void CCitrixUSBButtonDeviceManagerClient::OnPoll() {}
+void CCitrixUSBButtonDeviceManagerClient::OnPoll() {
+    // The arrivals and removals the managers' probe threads have finished become DeviceConnected
+    // and DeviceDisconnected here. A hook never deletes a manager, so the list stays as it is.
+    for (CMyCitrixMCUSBButtonDeviceManager* manager : managers) manager->DeliverDeviceChanges();
+}
 
 void CCitrixUSBButtonDeviceManagerClient::OnUnload() {
     // Out of the registry first, so that nothing can find an object that is going. Every device is
-    // unbound and told to stop before anything is waited for; then one wait against one deadline
-    // for all of them. A failing destructor must not keep the rest alive.
+    // unbound and told to stop, and every manager's probe thread too, before anything is waited
+    // for; then one wait against one deadline for all of them. A failing destructor must not keep
+    // the rest alive.
     std::list<std::shared_ptr<CMyCitrixMCUSBButtonDevice>> stopping;
     stopping.swap(devices);
     for (const std::shared_ptr<CMyCitrixMCUSBButtonDevice>& device : stopping) {
@@ -58,15 +63,17 @@ void CCitrixUSBButtonDeviceManagerClient::OnUnload() {
         } catch (...) {
         }
     }
-    while (!managers.empty()) {
-        CMyCitrixMCUSBButtonDeviceManager* const manager = managers.front();
-        managers.pop_front();
+    std::list<CMyCitrixMCUSBButtonDeviceManager*> closing;
+    closing.swap(managers);
+    for (CMyCitrixMCUSBButtonDeviceManager* manager : closing) manager->RequestStop();
+    const StopDeadline deadline = StopDeadlineFromNow();
+    for (CMyCitrixMCUSBButtonDeviceManager* manager : closing) {
         try {
-            delete manager;
+            manager->WaitForStop(deadline);
+            delete manager;  // its probe thread has ended, or ends by itself
         } catch (...) {
         }
     }
-    const StopDeadline deadline = StopDeadlineFromNow();
     for (const std::shared_ptr<CMyCitrixMCUSBButtonDevice>& device : stopping) {
         try {
             device->WaitForDisconnect(deadline);

@@ -34,6 +34,7 @@ public:
     // returns, unless its device-model operation failed: the failure is traced and the message ends
     // without a reply. Nothing is thrown. Always 0.
     int OnDataReceived(const uint8_t* data, uint16_t size) override;
+    // Every poll: each manager announces the arrivals and removals its probe thread has finished.
     void OnPoll() override;
     // VdUnload, engine thread: every registered manager is destroyed (its notifications end), and
     // every device is unbound and its threads told to stop, all of them before one wait against one

@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "AsciiText.h"
+
 #include "HidrawSysfs.h"
 
 namespace linuxsetup {
@@ -21,22 +23,7 @@ namespace {
 constexpr mode_t kKernelNodeMode = 0600;
 
 bool ParseHex(const std::string& text, size_t digits, uint32_t& value) {
-    if (text.size() != digits) return false;
-    value = 0;
-    for (char c : text) {
-        int nibble;
-        if (c >= '0' && c <= '9') {
-            nibble = c - '0';
-        } else if (c >= 'a' && c <= 'f') {
-            nibble = c - 'a' + 10;
-        } else if (c >= 'A' && c <= 'F') {
-            nibble = c - 'A' + 10;
-        } else {
-            return false;
-        }
-        value = value * 16 + static_cast<uint32_t>(nibble);
-    }
-    return true;
+    return text.size() == digits && ParseHexDigits(text, 0, digits, value);
 }
 
 // The base name of the folder that /sys/class/hidraw/hidrawN/device links to (the HID device).

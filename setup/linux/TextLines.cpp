@@ -1,5 +1,7 @@
 #include "TextLines.h"
 
+#include "AsciiText.h"
+
 namespace linuxsetup {
 
 TextLines SplitLines(const std::string& bytes) {
@@ -85,10 +87,7 @@ std::string Trim(const std::string& text) {
 bool EqualsNoCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
     for (size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = static_cast<char>(y - 'A' + 'a');
-        if (x != y) return false;
+        if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
     }
     return true;
 }

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <chrono>
 #include <list>
 #include <string>
 #include <vector>
@@ -33,8 +34,13 @@ public:
     std::vector<USBButtonDeviceDescriptor> disconnected;
 };
 
-// Delivers the notifications that wait for this thread (natively queued; on Windows sent at once).
-void Pump() { TovPlatform_PumpMessages(); }
+// Delivers the notifications that wait for this thread (natively queued; on Windows sent at once),
+// waits (bounded) for the manager's probes and has it announce them, as the engine poll does.
+void Pump(CUSBButtonDeviceManager& manager) {
+    TovPlatform_PumpMessages();
+    ASSERT_TRUE(manager.WaitForProbes(std::chrono::steady_clock::now() + std::chrono::seconds(20)));
+    manager.DeliverDeviceChanges();
+}
 
 std::vector<std::string> Names(const std::list<USBButtonDeviceDescriptor>& devices) {
     std::vector<std::string> names;
@@ -91,11 +97,11 @@ TEST_F(BusTest, RepeatedNamesGetOneSharedCounterInPathOrder) {
 TEST_F(BusTest, ArrivalsOfSupportedInterfacesAreAnnouncedWithThePlainName) {
     RecordingManager manager;
     Plug("SpeechMikeIII");  // with its keyboard and mouse interfaces
-    Pump();
+    Pump(manager);
     int second = Plug("SpeechMikeIII");
     TovSim_PlugCustom(0x0911, 0x0C1C, 0x0300, 0x01, 0x02, 5, 0);  // a lone mouse-usage interface
     Plug("PlainMouse");
-    Pump();
+    Pump(manager);
     ASSERT_EQ(manager.connected.size(), 2u);
     EXPECT_EQ(manager.connected[0].name, "Philips SpeechMike III");
     EXPECT_EQ(manager.connected[1].name, "Philips SpeechMike III");
@@ -110,10 +116,10 @@ TEST_F(BusTest, ArrivalsOfSupportedInterfacesAreAnnouncedWithThePlainName) {
 TEST_F(BusTest, MouseUsageInterfaceOfASupportedProductIsNeitherListedNorAnnounced) {
     RecordingManager manager;
     int mouse = TovSim_PlugCustom(0x0911, 0x0C1C, 0x0300, 0x01, 0x02, 5, 0);
-    Pump();
+    Pump(manager);
     EXPECT_TRUE(manager.List().empty());
     TovSim_Unplug(mouse);
-    Pump();
+    Pump(manager);
     EXPECT_TRUE(manager.connected.empty());
     EXPECT_TRUE(manager.disconnected.empty());
 }
@@ -122,14 +128,14 @@ TEST_F(BusTest, RemovalOfADeviceTheManagerNeverSawIsNotAnnounced) {
     int early = Plug("SpeechMikeAir");
     RecordingManager manager;
     TovSim_Unplug(early);
-    Pump();
+    Pump(manager);
     EXPECT_TRUE(manager.disconnected.empty());
 
     int listed = Plug("SpeechMikeAir");
-    Pump();
+    Pump(manager);
     manager.List();
     TovSim_Unplug(listed);
-    Pump();
+    Pump(manager);
     ASSERT_EQ(manager.disconnected.size(), 1u);
     EXPECT_EQ(manager.disconnected[0].name, "Philips SpeechMike Air");
     EXPECT_EQ(manager.disconnected[0].hidInfo.productID, 0x0BB8);
@@ -139,7 +145,7 @@ TEST_F(BusTest, ADeviceUnpluggedAndPluggedAgainOnTheSamePathKeepsItsStoredDescri
     constexpr unsigned kArrival = 0x8000, kRemoval = 0x8004, kInterface = 5;
     RecordingManager manager;
     int id = Plug("SpeechMikeIIPro");
-    Pump();
+    Pump(manager);
     ASSERT_EQ(manager.connected.size(), 1u);
     const USBButtonDeviceDescriptor first = manager.connected[0];
     EXPECT_EQ(first.hidInfo.versionNumber, 0x0200);
@@ -149,7 +155,7 @@ TEST_F(BusTest, ADeviceUnpluggedAndPluggedAgainOnTheSamePathKeepsItsStoredDescri
     for (char& c : path) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
     TovSim_SendDeviceChange(kRemoval, kInterface, path.c_str());
     TovSim_SendDeviceChange(kArrival, kInterface, path.c_str());
-    Pump();
+    Pump(manager);
     ASSERT_EQ(manager.disconnected.size(), 1u);
     ASSERT_EQ(manager.connected.size(), 2u);
     for (const USBButtonDeviceDescriptor* seen : {&manager.disconnected[0], &manager.connected[1]}) {

@@ -75,5 +75,14 @@ public:
 // Delivers what the bus announced to this thread (natively queued; on Windows already delivered).
 inline void DeliverNotifications() { TovPlatform_PumpMessages(); }
 
+// Delivers the announcements, waits (bounded) until the manager's probe thread has probed them and
+// has the manager report them, as the engine poll does.
+template <class Manager>
+void DeliverDeviceChanges(Manager& manager) {
+    DeliverNotifications();
+    ASSERT_TRUE(manager.WaitForProbes(std::chrono::steady_clock::now() + std::chrono::seconds(20)));
+    manager.DeliverDeviceChanges();
+}
+
 // How long the tests wait for a reader thread that should end by itself.
 constexpr uint32_t kReaderEndBound = 20000;

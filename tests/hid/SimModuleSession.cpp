@@ -32,6 +32,9 @@ void SimModuleSession::SetUp() {
     Resolve(*sim, bus.SendInputReport, "TovSim_SendInputReport");
     Resolve(*sim, bus.CancelledWriteCount, "TovSim_CancelledWriteCount");
     Resolve(*sim, bus.LastCancelledWrite, "TovSim_LastCancelledWrite");
+    Resolve(*sim, bus.SendDeviceChange, "TovSim_SendDeviceChange");
+    Resolve(*sim, bus.MarkThread, "TovSim_MarkThread");
+    Resolve(*sim, bus.MarkedThreadCallCount, "TovSim_MarkedThreadCallCount");
     ASSERT_FALSE(HasFailure());
     bus.Reset();
     bus.RecordMessageBoxes(1);

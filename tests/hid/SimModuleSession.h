@@ -42,6 +42,9 @@ struct SimBusExports {
     decltype(&TovSim_SendInputReport) SendInputReport = nullptr;
     decltype(&TovSim_CancelledWriteCount) CancelledWriteCount = nullptr;
     decltype(&TovSim_LastCancelledWrite) LastCancelledWrite = nullptr;
+    decltype(&TovSim_SendDeviceChange) SendDeviceChange = nullptr;
+    decltype(&TovSim_MarkThread) MarkThread = nullptr;
+    decltype(&TovSim_MarkedThreadCallCount) MarkedThreadCallCount = nullptr;
 };
 
 class SimModuleSession : public ::testing::Test {

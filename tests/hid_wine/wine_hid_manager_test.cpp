@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <chrono>
 #include <cstring>
 #include <list>
 #include <vector>
@@ -108,7 +109,13 @@ TEST_F(WineHidTest, HiddenWindowIsRegisteredAndProbesArrivalsOnTheRealStack) {
 
     // The arrival of the keyboard as the system would announce it: probed through the backend.
     std::vector<char> arrival = InterfaceBroadcast(Upper(keyboard->path));
+    // The probes run on the manager's probe thread; the hooks come when the poll delivers.
+    auto deliver = [&manager] {
+        ASSERT_TRUE(manager.WaitForProbes(std::chrono::steady_clock::now() + std::chrono::seconds(20)));
+        manager.DeliverDeviceChanges();
+    };
     SendMessageA(window, WM_DEVICECHANGE, kArrival, reinterpret_cast<LPARAM>(arrival.data()));
+    deliver();
     ASSERT_EQ(manager.arrivals.size(), 1u);
     ExpectSameInterface(manager.arrivals[0], *keyboard);
 
@@ -117,6 +124,7 @@ TEST_F(WineHidTest, HiddenWindowIsRegisteredAndProbesArrivalsOnTheRealStack) {
     const std::string unknown = "\\\\?\\HID#VID_845E&PID_00FF#0&0000&0&0#{4d1e55b2-f16f-11cf-88cb-001111000030}";
     std::vector<char> gone = InterfaceBroadcast(unknown);
     SendMessageA(window, WM_DEVICECHANGE, kRemoveComplete, reinterpret_cast<LPARAM>(gone.data()));
+    deliver();
     ASSERT_EQ(manager.removals.size(), 2u);
     ExpectSameInterface(manager.removals[0], *keyboard);
     EXPECT_EQ(manager.removals[1].devicePath, LowerCaseForTest(unknown));
@@ -125,6 +133,7 @@ TEST_F(WineHidTest, HiddenWindowIsRegisteredAndProbesArrivalsOnTheRealStack) {
 
     // An arrival whose path does not open is left out silently.
     SendMessageA(window, WM_DEVICECHANGE, kArrival, reinterpret_cast<LPARAM>(gone.data()));
+    deliver();
     EXPECT_EQ(manager.arrivals.size(), 1u);
 }
 

@@ -231,6 +231,10 @@ void TovSim_Reset(void) {
     bus.openCallCount = 0;
     bus.cancelledWrites = 0;
     bus.lastCancelledWrite.clear();
+    bus.markedThread = std::thread::id();
+    bus.markedThreadCalls = 0;
+    bus.holdQueryOpens = false;
+    bus.queryOpensChanged.notify_all();
     simchannel::RestoreWaits();
     bus.writesChanged.notify_all();
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <mutex>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -62,6 +63,13 @@ struct Bus {
     // kMaxLoggedOpens of them; openCallCount goes on counting).
     std::vector<std::string> openLog;
     long openCallCount = 0;
+    // The thread TovSim_MarkThread marked, and its calls of the seam's open and queries since.
+    std::thread::id markedThread;
+    long markedThreadCalls = 0;
+    // Query opens waiting in the seam while holding is on (TovSim_HoldQueryOpens).
+    bool holdQueryOpens = false;
+    int heldQueryOpens = 0;
+    std::condition_variable queryOpensChanged;
     // Writes waiting in the seam while their interface holds writes. writesChanged is notified
     // whenever a write starts or stops waiting, holding is turned off, or openings go away.
     int heldWrites = 0;
@@ -76,6 +84,11 @@ struct Bus {
 constexpr size_t kMaxLoggedOpens = 65536;
 // Notes one call of the seam's open. Needs the lock.
 void LogOpen(Bus& bus, const std::string& path);
+// Notes one open or query call (OpenPath, GetAttributes, GetPreparsedData) of the calling thread.
+// Needs the lock.
+void NoteCallingThread(Bus& bus);
+// Waits, with the lock released meanwhile, while query opens are held (at most 20 s).
+void HoldQueryOpen(Bus& bus, std::unique_lock<std::mutex>& lock);
 
 Bus& TheBus();
 

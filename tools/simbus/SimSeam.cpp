@@ -36,9 +36,11 @@ void GetHidGuid(Guid& guid) { guid = kHidGuid; }
 
 Handle OpenPath(const std::string& path, uint32_t access, uint32_t share, uint32_t flags) {
     simbus::Bus& bus = simbus::TheBus();
-    std::lock_guard<std::mutex> lock(bus.mutex);
+    std::unique_lock<std::mutex> lock(bus.mutex);
     simbus::Reap(bus);
     simbus::LogOpen(bus, path);
+    simbus::NoteCallingThread(bus);
+    if ((access & (kGenericRead | kGenericWrite)) == 0) simbus::HoldQueryOpen(bus, lock);
     simbus::Interface* iface = simbus::FindByPath(bus, path);
     if (!iface) return simchannel::OpenSystemPath(path, access, share, flags);
     unsigned kind = simbus::kQuery;
@@ -152,6 +154,7 @@ void CancelOutputReport(Handle handle) {
 bool GetAttributes(Handle handle, Attributes& attributes) {
     simbus::Bus& bus = simbus::TheBus();
     std::lock_guard<std::mutex> lock(bus.mutex);
+    simbus::NoteCallingThread(bus);
     simbus::Opening* opening = FindOpening(bus, handle);
     if (!opening || attributes.size != sizeof(Attributes)) return false;
     auto it = bus.interfaces.find(opening->interfaceId);
@@ -165,6 +168,7 @@ bool GetAttributes(Handle handle, Attributes& attributes) {
 bool GetPreparsedData(Handle handle, void*& preparsedData) {
     simbus::Bus& bus = simbus::TheBus();
     std::lock_guard<std::mutex> lock(bus.mutex);
+    simbus::NoteCallingThread(bus);
     simbus::Opening* opening = FindOpening(bus, handle);
     if (!opening) return false;
     auto it = bus.interfaces.find(opening->interfaceId);

@@ -135,6 +135,21 @@ int TovSim_OpenCount(int id);
 int TovSim_OpenCallCount(void);
 int TovSim_OpenCallPath(int index, char* buffer, int size);
 
+/* Marks the calling thread: from now on the bus counts the HID seam's open and query calls
+ * (OpenPath, GetAttributes, GetPreparsedData) made on it, whatever path or handle they name.
+ * TovSim_MarkedThreadCallCount gives that count; a new mark, or TovSim_Reset, starts it again. */
+void TovSim_MarkThread(void);
+int TovSim_MarkedThreadCallCount(void);
+
+/* Holds every query open (access 0, the probe's) while on is 1, as a system open that does not
+ * come back: the calling thread waits inside the seam's open until holding is turned off (0), the
+ * bus is reset, or 20 s have passed, and the open then goes on. TovSim_HeldQueryOpenCount gives
+ * how many wait now; TovSim_WaitForHeldQueryOpens waits at most milliseconds until at least count
+ * wait and returns 1 when they do. */
+void TovSim_HoldQueryOpens(int on);
+int TovSim_HeldQueryOpenCount(void);
+int TovSim_WaitForHeldQueryOpens(int count, int milliseconds);
+
 /* Sends an arbitrary WM_DEVICECHANGE to the registered recipients: event (wParam), and a record
  * of deviceType carrying name (for device type 5 a DEV_BROADCAST_DEVICEINTERFACE_A, otherwise a
  * 12-byte DEV_BROADCAST_HDR); deviceType 0 sends a null lParam. Returns the recipients reached. */

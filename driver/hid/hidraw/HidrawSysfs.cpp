@@ -10,6 +10,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "AsciiText.h"
+
 namespace hidraw {
 
 namespace {
@@ -55,25 +57,9 @@ std::string Parent(const std::string& path) {
 // Up to maxDigits hexadecimal digits, optionally followed by white space (a bcdDevice or
 // bInterfaceClass file).
 bool ParseHex(const std::string& text, size_t maxDigits, uint16_t& result) {
+    const size_t digits = std::min(text.find_first_of("\n \t"), text.size());
     uint32_t value = 0;
-    size_t digits = 0;
-    for (char c : text) {
-        int nibble;
-        if (c >= '0' && c <= '9') {
-            nibble = c - '0';
-        } else if (c >= 'a' && c <= 'f') {
-            nibble = c - 'a' + 10;
-        } else if (c >= 'A' && c <= 'F') {
-            nibble = c - 'A' + 10;
-        } else if (c == '\n' || c == ' ' || c == '\t') {
-            break;
-        } else {
-            return false;
-        }
-        if (++digits > maxDigits) return false;
-        value = value * 16 + static_cast<uint32_t>(nibble);
-    }
-    if (digits == 0) return false;
+    if (digits > maxDigits || !ParseHexDigits(text, 0, digits, value)) return false;
     result = static_cast<uint16_t>(value);
     return true;
 }

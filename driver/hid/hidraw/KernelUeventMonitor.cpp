@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "DeviceMonitor.h"
+#include "MonitorReceive.h"
 
 namespace hidraw {
 
@@ -22,43 +23,32 @@ public:
     int Descriptor() const override { return fd; }
 
     bool Receive(NodeEvent& event) override {
-        // Every waiting message is consumed; one that is not a hidraw arrival or removal is
-        // skipped. Bounded, so that a flood of other uevents cannot hold the engine thread: the
-        // rest waits for the next poll.
-        for (int i = 0; i < 256; ++i) {
-            sockaddr_nl sender = {};
-            iovec part = {buffer.data(), buffer.size()};
-            msghdr header = {};
-            header.msg_name = &sender;
-            header.msg_namelen = sizeof sender;
-            header.msg_iov = &part;
-            header.msg_iovlen = 1;
-            const ssize_t n = recvmsg(fd, &header, MSG_DONTWAIT);
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                if (errno == ENOBUFS) {
-                    // Messages were dropped while the buffer was full. The kernel says so once
-                    // and then drops every message silently until the socket has been emptied,
-                    // so what waits is read and discarded first; the loss is reported once the
-                    // socket is empty, and the receiver's listing then covers all of it.
-                    lost = true;
-                    continue;
-                }
-                if (!lost) return false;  // EAGAIN: nothing waiting
-                lost = false;
-                event.kind = NodeEvent::kLost;
-                event.node.clear();
-                return true;
-            }
-            if (lost) continue;  // older than the listing that follows
-            // Only the kernel (port 0) speaks on this group; a truncated message is not read.
-            if (sender.nl_pid != 0 || (header.msg_flags & MSG_TRUNC)) continue;
-            if (ParseKernelUevent(buffer.data(), static_cast<size_t>(n), event)) return true;
-        }
-        return false;
+        return ReceiveOrReportLoss(lost, event, [this](NodeEvent& next) { return ReceiveOne(next); });
     }
 
 private:
+    MonitorMessage ReceiveOne(NodeEvent& event) {
+        sockaddr_nl sender = {};
+        iovec part = {buffer.data(), buffer.size()};
+        msghdr header = {};
+        header.msg_name = &sender;
+        header.msg_namelen = sizeof sender;
+        header.msg_iov = &part;
+        header.msg_iovlen = 1;
+        const ssize_t n = recvmsg(fd, &header, MSG_DONTWAIT);
+        if (n < 0) {
+            if (errno == EINTR) return MonitorMessage::kOther;
+            // ENOBUFS: messages were dropped while the buffer was full; anything else (EAGAIN):
+            // nothing waits.
+            return errno == ENOBUFS ? MonitorMessage::kFailed : MonitorMessage::kNone;
+        }
+        if (lost) return MonitorMessage::kOther;  // discarded unread
+        // Only the kernel (port 0) speaks on this group; a truncated message is not read.
+        if (sender.nl_pid != 0 || (header.msg_flags & MSG_TRUNC)) return MonitorMessage::kOther;
+        return ParseKernelUevent(buffer.data(), static_cast<size_t>(n), event) ? MonitorMessage::kEvent
+                                                                             : MonitorMessage::kOther;
+    }
+
     int fd;
     std::vector<char> buffer;
     bool lost = false;  // messages were dropped; the socket is being emptied

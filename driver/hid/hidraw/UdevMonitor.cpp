@@ -6,6 +6,7 @@
 #include <cerrno>
 
 #include "DeviceMonitor.h"
+#include "MonitorReceive.h"
 #include "HidrawSysfs.h"
 
 namespace hidraw {
@@ -77,39 +78,29 @@ public:
     int Descriptor() const override { return library.monitorFd(monitor); }
 
     bool Receive(NodeEvent& event) override {
-        for (int i = 0; i < 256; ++i) {
-            // Looked at with a zero timeout first: the receive itself is not made to wait.
-            pollfd ready = {library.monitorFd(monitor), POLLIN, 0};
-            if (poll(&ready, 1, 0) <= 0 || !(ready.revents & POLLIN)) {
-                if (!lost) return false;
-                // The socket is empty: the loss is reported now, so that the receiver's listing
-                // comes after everything that waited (see the kernel monitor).
-                lost = false;
-                event.kind = NodeEvent::kLost;
-                event.node.clear();
-                return true;
-            }
-            errno = 0;
-            udev_device* device = library.receiveDevice(monitor);
-            if (!device) {
-                // A message libudev refused (not from udev, filtered out) leaves no error, or
-                // EAGAIN once nothing else waits. Any other error is a failed receive (ENOBUFS:
-                // messages were dropped): what waits is discarded, then the loss is reported.
-                if (errno != 0 && errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) lost = true;
-                continue;
-            }
-            if (lost) {
-                library.unrefDevice(device);
-                continue;
-            }
-            const bool wanted = MakeNodeEvent(library.action(device), library.devnode(device), event);
-            library.unrefDevice(device);
-            if (wanted) return true;
-        }
-        return false;
+        return ReceiveOrReportLoss(lost, event, [this](NodeEvent& next) { return ReceiveOne(next); });
     }
 
 private:
+    MonitorMessage ReceiveOne(NodeEvent& event) {
+        // Looked at with a zero timeout first: the receive itself is not made to wait.
+        pollfd ready = {library.monitorFd(monitor), POLLIN, 0};
+        if (poll(&ready, 1, 0) <= 0 || !(ready.revents & POLLIN)) return MonitorMessage::kNone;
+        errno = 0;
+        udev_device* device = library.receiveDevice(monitor);
+        if (!device) {
+            // A message libudev refused (not from udev, filtered out) leaves no error, or EAGAIN
+            // once nothing else waits. Any other error is a failed receive (ENOBUFS: messages
+            // were dropped).
+            const bool failed = errno != 0 && errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK;
+            return failed ? MonitorMessage::kFailed : MonitorMessage::kOther;
+        }
+        const bool wanted = !lost && MakeNodeEvent(library.action(device), library.devnode(device), event);
+        library.unrefDevice(device);
+        return wanted ? MonitorMessage::kEvent : MonitorMessage::kOther;
+    }
+
+
     const UdevLibrary library;  // its own copy: the reference on libudev is this monitor's
     udev* context;
     udev_monitor* monitor;

@@ -1,0 +1,122 @@
+#include "HIDProbeQueue.h"
+
+#include <utility>
+
+#include "Thread.h"
+
+CHIDProbeQueue::CHIDProbeQueue() {}
+
+void CHIDProbeQueue::Push(HIDProbeItem item) {
+    {
+        CCriticalSectionLocker locked(lock);
+        waiting.push_back(std::move(item));
+        ++unfinished;
+    }
+    work.Release(1);  // fails when a wake-up is pending already, which is enough
+}
+
+void CHIDProbeQueue::Append(HIDProbeItem item) {
+    {
+        CCriticalSectionLocker locked(lock);
+        ++unfinished;
+    }
+    Finish(std::move(item));
+}
+
+std::vector<HIDProbeItem> CHIDProbeQueue::TakeFinished() {
+    std::vector<HIDProbeItem> taken;
+    CCriticalSectionLocker locked(lock);
+    for (auto it = finished.begin(); it != finished.end();) {
+        if (it->kind == HIDProbeItem::kListed) {
+            ++it;
+            continue;
+        }
+        taken.push_back(std::move(*it));
+        it = finished.erase(it);
+    }
+    return taken;
+}
+
+std::vector<HIDProbeItem> CHIDProbeQueue::TakeListed(uint64_t listing) {
+    std::vector<HIDProbeItem> taken;
+    CCriticalSectionLocker locked(lock);
+    answeredListing = listing;
+    for (auto it = finished.begin(); it != finished.end();) {
+        if (it->kind != HIDProbeItem::kListed || it->listing != listing) {
+            ++it;
+            continue;
+        }
+        taken.push_back(std::move(*it));
+        it = finished.erase(it);
+    }
+    return taken;
+}
+
+bool CHIDProbeQueue::WaitUntilIdle(std::chrono::steady_clock::time_point deadline) {
+    for (;;) {
+        {
+            CCriticalSectionLocker locked(lock);
+            if (unfinished == 0) return true;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        // A count left from an earlier finish only makes one more round.
+        progress.Wait(static_cast<uint32_t>(left.count()));
+    }
+}
+
+void CHIDProbeQueue::RequestStop() {
+    {
+        CCriticalSectionLocker locked(lock);
+        stopping = true;
+    }
+    work.Release(1);
+}
+
+bool CHIDProbeQueue::WaitForRunEnd(std::chrono::steady_clock::time_point deadline) {
+    for (;;) {
+        {
+            CCriticalSectionLocker locked(lock);
+            if (runEnded) return true;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        if (left.count() <= 0) return false;
+        ended.Wait(static_cast<uint32_t>(left.count()));
+    }
+}
+
+bool CHIDProbeQueue::NextItem(HIDProbeItem& item) {
+    for (;;) {
+        {
+            CCriticalSectionLocker locked(lock);
+            if (stopping) return false;
+            if (!waiting.empty()) {
+                item = std::move(waiting.front());
+                waiting.pop_front();
+                return true;
+            }
+        }
+        work.Wait(CSemaphoreClass::kInfinite);
+    }
+}
+
+void CHIDProbeQueue::Finish(HIDProbeItem item) {
+    {
+        CCriticalSectionLocker locked(lock);
+        if (item.kind == HIDProbeItem::kListed && item.listing <= answeredListing) item.kind = HIDProbeItem::kArrival;
+        --unfinished;
+        // A listed path that could not be probed is left out; an arrival that could not is not reported.
+        if (item.probed || item.kind == HIDProbeItem::kRemoval || item.kind == HIDProbeItem::kListed) {
+            finished.push_back(std::move(item));
+        }
+    }
+    progress.Release(1);
+}
+
+void CHIDProbeQueue::EndRun() {
+    {
+        CCriticalSectionLocker locked(lock);
+        runEnded = true;
+    }
+    ended.Release(1);
+}
