@@ -122,26 +122,38 @@ int CThread::RunningThreads() { return g_runningThreads.load(); }
 
 namespace {
 
+struct DetachedWork {
+    std::function<void()> body;
+    std::function<void()> ended;
+};
+
 unsigned DetachedProcedure(void* argument) {
-    std::function<void()>* body = static_cast<std::function<void()>*>(argument);
+    DetachedWork* work = static_cast<DetachedWork*>(argument);
     try {
-        (*body)();
+        work->body();
     } catch (...) {
     }
     // What body held goes here, on this thread: the last holder of a device's opening closes its
     // handles as it lets go.
     try {
-        delete body;
+        work->body = nullptr;
     } catch (...) {
     }
+    // The thread leaves the count before its end is told, so that whoever waited for the end no
+    // longer counts it; what remains is its exit, which its own hold on the module covers.
     g_runningThreads.fetch_sub(1);
+    try {
+        if (work->ended) work->ended();
+        delete work;
+    } catch (...) {
+    }
     return 0;
 }
 
 }  // namespace
 
-bool CThread::StartDetached(std::function<void()> body) {
-    std::function<void()>* owned = new std::function<void()>(std::move(body));
+bool CThread::StartDetached(std::function<void()> body, std::function<void()> ended) {
+    DetachedWork* owned = new DetachedWork{std::move(body), std::move(ended)};
     g_runningThreads.fetch_add(1);
     void* thread = threadplatform::StartThread(&DetachedProcedure, owned);
     if (!thread) {

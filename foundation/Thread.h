@@ -44,11 +44,13 @@ public:
     static int RunningThreads();
 
     // Starts a thread that runs body and then destroys body, with whatever it holds, on that same
-    // thread. Nothing waits for such a thread through this class: whoever needs its end learns it
-    // from body itself. It counts in RunningThreads and holds the module while it runs, as every
-    // thread started here does. False, with body destroyed on the calling thread, when the thread
-    // cannot be started. body must not throw (what it throws is dropped).
-    static bool StartDetached(std::function<void()> body);
+    // thread; then the thread leaves RunningThreads and calls ended (when given), which tells
+    // whoever waits for the thread that it is done (so a waiter that looks at RunningThreads no
+    // longer finds it there). Nothing waits for such a thread through this class. It holds the
+    // module while it runs, as every thread started here does. False, with both functions
+    // destroyed on the calling thread, when the thread cannot be started. Neither may throw (what
+    // they throw is dropped).
+    static bool StartDetached(std::function<void()> body, std::function<void()> ended = nullptr);
 
 private:
     static unsigned ThreadProcedure(void* argument);

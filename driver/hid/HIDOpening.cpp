@@ -62,21 +62,28 @@ bool CHIDOpening::StartThread(std::string (CHIDOpening::*body)()) {
         ++counter->running;
     }
     std::shared_ptr<CHIDOpening> self = shared_from_this();
-    auto leave = [counter] {
+    // The thread leaves its opening once: before its failure box (no stop waits for whoever has to
+    // dismiss it, though the thread still counts as running), otherwise after it no longer counts.
+    auto left = std::make_shared<std::atomic<bool>>(false);
+    auto leave = [counter, left] {
+        if (left->exchange(true)) return;
         std::lock_guard<std::mutex> locker(counter->lock);
         --counter->running;
         counter->changed.notify_all();
     };
-    const bool started = CThread::StartDetached([self, counter, body, leave]() mutable {
-        std::string failure;
-        try {
-            failure = ((*self).*body)();
-        } catch (...) {
-        }
-        self.reset();  // the last holder closes the handles here
-        leave();
-        if (!failure.empty()) ShowReadFailure(failure);
-    });
+    const bool started = CThread::StartDetached(
+        [self, body, leave]() mutable {
+            std::string failure;
+            try {
+                failure = ((*self).*body)();
+            } catch (...) {
+            }
+            self.reset();  // the last holder closes the handles here
+            if (failure.empty()) return;
+            leave();
+            ShowReadFailure(failure);
+        },
+        leave);
     if (!started) leave();
     return started;
 }

@@ -8,14 +8,15 @@
 namespace hidprobe {
 
 bool StartProbeThread(std::shared_ptr<CHIDProbeQueue> queue) {
-    return CThread::StartDetached([queue] {
-        HIDProbeItem item;
-        while (queue->NextItem(item)) {
-            Probe(item);
-            queue->Finish(std::move(item));
-        }
-        queue->EndRun();
-    });
+    return CThread::StartDetached(
+        [queue] {
+            HIDProbeItem item;
+            while (queue->NextItem(item)) {
+                Probe(item);
+                queue->Finish(std::move(item));
+            }
+        },
+        [queue] { queue->EndRun(); });
 }
 
 void Probe(HIDProbeItem& item) {
