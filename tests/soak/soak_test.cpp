@@ -178,10 +178,16 @@ TEST_F(Soak, RandomUseOfFourDevicesKeepsEveryEventAndEveryReplyInOrder) {
             ++commands;
             switch (random() % 6) {
                 case 0: Answered(EncodeGetConnectedDevices(kManager), 6, kManager); break;
+                // A SetLEDs is answered from the device's writer thread once the device has taken
+                // the report: the reply is waited for, since the next command's reply (or an
+                // unplug's failed write) would otherwise race it.
                 case 1: Answered(EncodeSetLEDs(devices[0].handle, {{static_cast<int32_t>(random() % 12), 1}}), 18,
                                  devices[0].handle);
+                        ASSERT_TRUE(WaitUntil([&] { return Outstanding() == 0; }, std::chrono::seconds(30)));
                         break;
-                case 2: Answered(EncodeSetLEDs(devices[2].handle, {{11, 0}}), 18, devices[2].handle); break;
+                case 2: Answered(EncodeSetLEDs(devices[2].handle, {{11, 0}}), 18, devices[2].handle);
+                        ASSERT_TRUE(WaitUntil([&] { return Outstanding() == 0; }, std::chrono::seconds(30)));
+                        break;
                 case 3:
                     if (scratchExists) Answered(EncodeDeleteDevice(kScratch), 12, kScratch);
                     else Answered(EncodeCreateDevice(kScratch), 10, kScratch);
