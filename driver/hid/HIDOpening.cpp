@@ -1,5 +1,6 @@
 #include "HIDOpening.h"
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 
@@ -18,6 +19,23 @@ struct CHIDOpening::Threads {
 };
 
 namespace {
+
+// Waits on changed until ended() or the steady deadline. libstdc++ waits against a steady clock
+// with pthread_cond_clockwait, which the oldest C library the Linux driver supports (2.27) lacks, so
+// the wait is made against the system clock in steps of at most 50 ms, and the steady clock decides
+// when the deadline has passed (a step of the wall clock costs one step at most).
+template <typename Ended>
+bool WaitSteady(std::condition_variable& changed, std::unique_lock<std::mutex>& locker,
+                CHIDOpening::Clock::time_point deadline, Ended ended) {
+    while (!ended()) {
+        const auto now = CHIDOpening::Clock::now();
+        if (now >= deadline) return false;
+        const auto step = std::min<CHIDOpening::Clock::duration>(deadline - now, std::chrono::milliseconds(50));
+        changed.wait_until(locker, std::chrono::system_clock::now() +
+                                       std::chrono::duration_cast<std::chrono::system_clock::duration>(step));
+    }
+    return true;
+}
 
 std::atomic<uint32_t> writeTimeoutMilliseconds{CHIDOpening::kWriteTimeoutMilliseconds};
 
@@ -101,7 +119,7 @@ bool CHIDOpening::StartReader() {
 
 bool CHIDOpening::WaitForReaderEnd(Clock::time_point deadline) {
     std::unique_lock<std::mutex> locker(threads->lock);
-    return threads->changed.wait_until(locker, deadline, [this] { return !readerRunning; });
+    return WaitSteady(threads->changed, locker, deadline, [this] { return !readerRunning; });
 }
 
 size_t CHIDOpening::ReportLength() const {
@@ -236,5 +254,5 @@ bool CHIDOpening::WaitUntil(Clock::time_point deadline) {
         threads->changed.wait(locker, ended);
         return true;
     }
-    return threads->changed.wait_until(locker, deadline, ended);
+    return WaitSteady(threads->changed, locker, deadline, ended);
 }
