@@ -349,8 +349,15 @@ TEST_F(DriverVm, PluggingAndUnpluggingSupportedDevicesBecomeConnectedAndDisconne
 }
 
 TEST_F(DriverVm, ADeviceDestroyedDuringAReadLeavesNoThreadOrDescriptorBehind) {
-    const int threadsBefore = Threads(), descriptorsBefore = Descriptors();
+    const int descriptorsBefore = Descriptors();
+    const size_t plugged = S().SentCount();
     Played p = Play("SpeechMikeIIPro");
+    // The manager's probe thread starts with its first probe and lives as long as the manager: the
+    // threads are counted once the device has been announced.
+    ASSERT_TRUE(S().WaitForMessage(plugged, [&](const ChannelMessage& m) {
+        return m.code == 7 && m.descriptor.hidInfo.devicePath == p.node;
+    }, kWait));
+    const int threadsBefore = Threads();
     const ObjectHandle handle = 0x2300;
     ASSERT_NO_FATAL_FAILURE(Connect(handle, p.node));
     // The reader is in its read: a button report proves it.
@@ -388,6 +395,8 @@ TEST_F(DriverVm, ConnectAndDisconnectCyclesLeaveNoThreadOrDescriptorBehind) {
         ASSERT_TRUE(S().WaitForMessage(from, [](const ChannelMessage& m) { return m.code == 7; }, kWait, &at));
         const ChannelMessage connected = S().SentFrom(at).front();
         ASSERT_EQ(connected.descriptor.hidInfo.devicePath, p.node);
+        // The manager's probe thread runs from the first arrival on; the reader not yet.
+        if (i == 0) threadsBefore = Threads();
         S().Sim().QueueServerBlock(EncodeInitDevice(handle, connected.descriptor));
         S().Sim().QueueServerBlock(EncodeConnectDevice(handle, true));
         ASSERT_TRUE(WaitUntil([&] { return OpenOn(p.node) > 0; }, kWait));
@@ -399,7 +408,8 @@ TEST_F(DriverVm, ConnectAndDisconnectCyclesLeaveNoThreadOrDescriptorBehind) {
                                std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - opened).count());
         if (i == 0) {
             ASSERT_TRUE(S().Command(EncodeConnectDevice(handle, false)));
-            threadsBefore = Threads();
+            // The reader lets go of the opening's descriptors before its thread ends.
+            ASSERT_TRUE(WaitUntil([&] { return Threads() == threadsBefore; }, kWait));
             descriptorsBefore = Descriptors();
         }
     }

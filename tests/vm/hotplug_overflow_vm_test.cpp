@@ -56,11 +56,13 @@ void Flood() {
     }
 }
 
-// Polls as the engine does until done() holds, for at most 20 s.
-bool PollUntil(const std::function<bool()>& done) {
+// Polls as the engine does until done() holds, for at most 20 s: the backend hands the monitor's
+// events to the manager, which delivers the arrivals its probe thread has probed.
+bool PollUntil(CUSBHIDManager& manager, const std::function<bool()>& done) {
     const auto deadline = std::chrono::steady_clock::now() + 20s;
     while (std::chrono::steady_clock::now() < deadline) {
         hidraw::DeliverNotifications();
+        manager.DeliverDeviceChanges();
         if (done()) return true;
         std::this_thread::sleep_for(5ms);
     }
@@ -88,7 +90,7 @@ TEST(HotplugOverflowVm, APlugAndAnUnplugLostInAnOverflowAreStillAnnounced) {
         std::unique_ptr<UhidDevice> handset(new UhidDevice(*FindUhidModel("SpeechMikeIII"), 0));
         const std::string node = handset->WaitForNode(10s);
         ASSERT_FALSE(node.empty());
-        EXPECT_TRUE(PollUntil([&] { return !manager.arrivals.empty(); })) << "the arrival was lost";
+        EXPECT_TRUE(PollUntil(manager, [&] { return !manager.arrivals.empty(); })) << "the arrival was lost";
         EXPECT_GT(hidraw::LostEventReports(), lostBefore) << "the socket never overflowed";
         ASSERT_EQ(manager.arrivals.size(), 1u);
         EXPECT_EQ(manager.arrivals[0].devicePath, node);
@@ -101,7 +103,7 @@ TEST(HotplugOverflowVm, APlugAndAnUnplugLostInAnOverflowAreStillAnnounced) {
         const auto deadline = std::chrono::steady_clock::now() + 20s;
         while (NodePresent(node) && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(5ms);
         ASSERT_FALSE(NodePresent(node));
-        EXPECT_TRUE(PollUntil([&] { return !manager.removals.empty(); })) << "the removal was lost";
+        EXPECT_TRUE(PollUntil(manager, [&] { return !manager.removals.empty(); })) << "the removal was lost";
         EXPECT_GT(hidraw::LostEventReports(), lostBeforeRemoval) << "the socket never overflowed";
         ASSERT_EQ(manager.removals.size(), 1u);
         EXPECT_EQ(manager.removals[0].devicePath, node);
