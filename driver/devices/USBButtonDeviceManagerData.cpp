@@ -4,7 +4,13 @@
 #include "USBButtonDeviceManager.h"
 
 CUSBButtonDeviceManagerData::CUSBButtonDeviceManagerData(CUSBButtonDeviceManager* owner)
-    : owner(owner) {}
+    : owner(owner) {
+    // A supported model's node that the session user cannot open yet is waited for; other
+    // devices' nodes are not ours to wait for (the udev rule never gives them to the user).
+    WaitForAccessOf([](uint16_t vendorId, uint16_t productId) {
+        return FindSupportedDevice(vendorId, productId) != nullptr;
+    });
+}
 
 CUSBButtonDeviceManagerData::~CUSBButtonDeviceManagerData() { knownDevices.clear(); }
 

@@ -85,32 +85,61 @@ bool CHIDProbeQueue::WaitForRunEnd(std::chrono::steady_clock::time_point deadlin
     }
 }
 
-bool CHIDProbeQueue::NextItem(HIDProbeItem& item) {
+void CHIDProbeQueue::SetAccessWaitFilter(AccessWaitFilter filter) {
+    CCriticalSectionLocker locked(lock);
+    accessWaitFilter = filter;
+}
+
+bool CHIDProbeQueue::WaitsForAccess(uint16_t vendorId, uint16_t productId) {
+    AccessWaitFilter filter;
+    {
+        CCriticalSectionLocker locked(lock);
+        filter = accessWaitFilter;
+    }
+    return filter && filter(vendorId, productId);
+}
+
+CHIDProbeQueue::Next CHIDProbeQueue::NextItem(HIDProbeItem& item, std::chrono::steady_clock::time_point until) {
     for (;;) {
         {
             CCriticalSectionLocker locked(lock);
-            if (stopping) return false;
+            if (stopping) return Next::kStopped;
             if (!waiting.empty()) {
                 item = std::move(waiting.front());
                 waiting.pop_front();
-                return true;
+                return Next::kItem;
             }
         }
-        work.Wait(CSemaphoreClass::kInfinite);
+        uint32_t wait = CSemaphoreClass::kInfinite;
+        if (until != std::chrono::steady_clock::time_point::max()) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now());
+            if (left.count() <= 0) return Next::kTimedOut;
+            wait = static_cast<uint32_t>(left.count());
+        }
+        work.Wait(wait);
+    }
+}
+
+void CHIDProbeQueue::Deliver(HIDProbeItem item) {
+    if (item.kind == HIDProbeItem::kListed && item.listing <= answeredListing) item.kind = HIDProbeItem::kArrival;
+    // A listed path that could not be probed is left out; an arrival that could not is not reported.
+    if (item.probed || item.kind == HIDProbeItem::kRemoval || item.kind == HIDProbeItem::kListed) {
+        finished.push_back(std::move(item));
     }
 }
 
 void CHIDProbeQueue::Finish(HIDProbeItem item) {
     {
         CCriticalSectionLocker locked(lock);
-        if (item.kind == HIDProbeItem::kListed && item.listing <= answeredListing) item.kind = HIDProbeItem::kArrival;
         --unfinished;
-        // A listed path that could not be probed is left out; an arrival that could not is not reported.
-        if (item.probed || item.kind == HIDProbeItem::kRemoval || item.kind == HIDProbeItem::kListed) {
-            finished.push_back(std::move(item));
-        }
+        Deliver(std::move(item));
     }
     progress.Release(1);
+}
+
+void CHIDProbeQueue::FinishRetried(HIDProbeItem item) {
+    CCriticalSectionLocker locked(lock);
+    Deliver(std::move(item));
 }
 
 void CHIDProbeQueue::EndRun() {

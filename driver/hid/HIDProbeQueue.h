@@ -23,13 +23,21 @@ struct HIDProbeItem {
     bool probed = false;   // the probe succeeded and filled info
     USBHIDDeviceInfo info;
     std::string thrown;    // the text the probe threw, if it threw one
+    // The open was refused for want of permission, on a device with these ids (see CHIDAccessWait).
+    bool refused = false;
+    uint16_t vendorId = 0, productId = 0;
 };
+
+// Which refused devices the probe thread waits for: the supported models (a node the rule does not
+// reach would stay closed). Called on the probe thread.
+using AccessWaitFilter = bool (*)(uint16_t vendorId, uint16_t productId);
 
 // Held by the manager (std::shared_ptr) and by its probe thread, whichever lets go last frees it:
 // a probe stuck in a system open keeps the queue, the manager never waits for it beyond its
 // deadline. Threads: Push, Append, TakeFinished, TakeListed, WaitUntilIdle, RequestStop and
-// WaitForRunEnd run on the engine thread, NextItem, Finish and EndRun on the probe thread. lock
-// guards every member but the three semaphores, which are the wake-ups (at most one count each).
+// WaitForRunEnd run on the engine thread, NextItem, Finish, FinishRetried, WaitsForAccess and
+// EndRun on the probe thread. lock guards every member but the three semaphores, which are the
+// wake-ups (at most one count each).
 class CHIDProbeQueue {
 public:
     CHIDProbeQueue();
@@ -48,9 +56,17 @@ public:
     // Waits until the probe thread's run has ended (EndRun); false when the deadline came first.
     bool WaitForRunEnd(std::chrono::steady_clock::time_point deadline);
 
-    // Waits for the next item; false once a stop was requested.
-    bool NextItem(HIDProbeItem& item);
+    // Which refused devices are waited for; none until it is set. Any thread.
+    void SetAccessWaitFilter(AccessWaitFilter filter);
+    bool WaitsForAccess(uint16_t vendorId, uint16_t productId);
+
+    enum class Next { kItem, kStopped, kTimedOut };
+    // Waits for the next item until `until` (a retry that is due); kStopped once a stop was requested.
+    Next NextItem(HIDProbeItem& item, std::chrono::steady_clock::time_point until);
     void Finish(HIDProbeItem item);
+    // An item refused at first that opened on a later try (it was finished already): delivered as
+    // an arrival, or with its listing when that has not been answered yet.
+    void FinishRetried(HIDProbeItem item);
     // The run's end, the probe thread's last use of the queue but for letting go of it.
     void EndRun();
 
@@ -65,4 +81,7 @@ private:
     uint64_t answeredListing = 0;
     bool stopping = false;
     bool runEnded = false;
+    AccessWaitFilter accessWaitFilter = nullptr;
+
+    void Deliver(HIDProbeItem item);  // with lock held
 };

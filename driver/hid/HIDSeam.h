@@ -104,6 +104,12 @@ void GetHidGuid(Guid& guid);
 // kInvalidHandle on failure with the system's last error set.
 Handle OpenPath(const std::string& path, uint32_t access, uint32_t share, uint32_t flags);
 
+// Right after an OpenPath that failed: true when the system refused the open for want of permission
+// (a hidraw node that udevd has not yet given to the session user), with the vendor and product ids
+// of the device behind path, read without opening it. False for every other failure, and where
+// permissions never refuse an open for query (Windows, the simulated bus).
+bool AccessRefused(const std::string& path, uint16_t& vendorId, uint16_t& productId);
+
 // CloseHandle, or close natively, of what OpenPath returned.
 void ClosePath(Handle handle);
 

@@ -43,6 +43,10 @@ bool CUSBHIDManager::WaitForProbes(std::chrono::steady_clock::time_point deadlin
     return impl->probes->WaitUntilIdle(deadline);
 }
 
+void CUSBHIDManager::WaitForAccessOf(bool (*supported)(uint16_t, uint16_t)) {
+    impl->probes->SetAccessWaitFilter(supported);
+}
+
 void CUSBHIDManager::RequestStop() { impl->probes->RequestStop(); }
 
 bool CUSBHIDManager::WaitForStop(std::chrono::steady_clock::time_point deadline) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <list>
 
 #include "USBHIDDeviceInfo.h"
@@ -47,6 +48,11 @@ public:
     // Waits until the probe thread has ended or the deadline has passed; true when it has ended
     // (or never ran).
     bool WaitForStop(std::chrono::steady_clock::time_point deadline);
+
+    // The devices whose arrivals are kept and probed again for a while when the system refuses to
+    // open them for want of permission (a hidraw node udevd has not given to the user yet); none
+    // unless set. The filter runs on the probe thread.
+    void WaitForAccessOf(bool (*supported)(uint16_t vendorId, uint16_t productId));
 
     // Whether the hidden window exists and its notification registration was granted; without it
     // no arrival or removal is reported (the constructor reports no failure).

@@ -3,12 +3,13 @@
 # programs (tests/vm) in the linux preset (against the Debian 11 root), boots the VM with udevd
 # (scripts/vm/run.sh) on that root's userland (glibc 2.31, udev 247, its libudev) and runs every
 # program there (tests/vm/run-in-vm.sh): the uhid/hidraw check of the VM itself (vm_uhid_tests),
-# the driver in the simulated ICA Client against uhid devices (vm_driver_tests), its unload and
+# the driver in the simulated ICA Client against uhid devices (vm_driver_tests), the driver on the
+# kernel's uevents where libudev cannot be loaded (vm_kernel_monitor_tests), its unload and
 # second load (vm_unload_tests), the shipping
 # tovusb-devicecheck against uhid devices (vm_devicecheck_tests) and the udev rules of tovusb-setup
 # (vm_udev_rules_tests). A second, shorter boot on Debian 12's userland (glibc 2.36, udev 252) runs
-# the three programs whose outcome depends on the udev release (the driver's libudev monitor, its
-# unload, the rules), with 20 leak-test cycles. Each run's reported C library and udev versions count as a case.
+# the four programs whose outcome depends on the udev release (the driver's libudev monitor and
+# its kernel monitor beside udevd, its unload, the rules), with 20 leak-test cycles. Each run's reported C library and udev versions count as a case.
 # Writes "passed failed" (GoogleTest cases, read from the programs' XML results) into
 # build/extra-results/vm.count. A VM that cannot be built or started, or a program without results,
 # counts as a failure and prints the VM's log; there is no skip.
@@ -20,7 +21,7 @@ cd "$root"
 
 builddir=${TOV_VM_BUILD_DIR:-build/linux}
 count=build/extra-results/vm.count
-programs=(vm_uhid_tests vm_driver_tests vm_unload_tests vm_devicecheck_tests vm_udev_rules_tests)
+programs=(vm_uhid_tests vm_driver_tests vm_kernel_monitor_tests vm_unload_tests vm_devicecheck_tests vm_udev_rules_tests)
 # Figures, printed in the log: no pass or fail, but a bench that fails or prints nothing counts as one failure.
 benches=(vm_bench)
 mkdir -p build/extra-results
@@ -65,10 +66,10 @@ for b in "${benches[@]}"; do all+=(--file "$builddir/tests/vm/$b:/tov/bench/$b")
 vm_run vm-step "$out" --libroot "$sysroot" "${all[@]}"
 rc=$?
 # Debian 12's userland (this machine's libraries, its udev 252) as on the newer systems, for the
-# programs whose outcome depends on the udev release: the driver (libudev's monitor), its unload and
-# the rules.
+# programs whose outcome depends on the udev release: the driver (libudev's monitor, and the
+# kernel's beside udevd), its unload and the rules.
 new_out=build/vm-results-debian12
-new_programs=(vm_driver_tests vm_unload_tests vm_udev_rules_tests)
+new_programs=(vm_driver_tests vm_kernel_monitor_tests vm_unload_tests vm_udev_rules_tests)
 some=()
 for p in "${new_programs[@]}"; do some+=(--file "$builddir/tests/vm/$p:/tov/programs/$p"); done
 TOV_VM_CYCLES=20 vm_run vm-step-debian12 "$new_out" "${some[@]}"

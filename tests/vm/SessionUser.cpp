@@ -31,6 +31,12 @@ constexpr const char* kIcaRoot = "/tmp/tovusb-session-icaroot";
 constexpr char kOpenUhid = 'u';
 constexpr char kOpenHidrawUevent = 'h';
 constexpr char kSettle = 's';
+constexpr char kStopQueue = 'q';
+constexpr char kStartQueue = 'Q';
+constexpr char kHideLibudev = 'L';
+constexpr char kRestoreLibudev = 'l';
+// Where the VM's loader finds libudev; hidden, it is renamed beside itself.
+constexpr const char* kLibudevPaths[] = {"/usr/lib/x86_64-linux-gnu/libudev.so.1", "/lib/x86_64-linux-gnu/libudev.so.1"};
 
 std::string g_failure = "the session user was not set up";
 int g_helper = -1;  // the program's end of the socket to the root helper
@@ -81,6 +87,18 @@ void SendDescriptor(int socket, int fd, int error) {
     (void)sendmsg(socket, &msg, MSG_NOSIGNAL);
 }
 
+// Renames libudev.so.1 away (hide) or back; true when some copy was moved or none was left to move.
+bool MoveLibudev(bool hide) {
+    bool moved = false;
+    for (const char* path : kLibudevPaths) {
+        const std::string hidden = std::string(path) + ".hidden";
+        const std::string from = hide ? path : hidden, to = hide ? hidden : path;
+        struct stat st {};
+        if (lstat(from.c_str(), &st) == 0 && !S_ISLNK(st.st_mode) && rename(from.c_str(), to.c_str()) == 0) moved = true;
+    }
+    return moved || !hide;
+}
+
 // The root helper: answers each request byte with a status byte and, on success, the descriptor;
 // when the program's end closes (the program ended), it uninstalls the rules and exits.
 [[noreturn]] void ServeAsRoot(int socket) {
@@ -96,12 +114,23 @@ void SendDescriptor(int socket, int fd, int error) {
         } else if (n == 1 && request[0] == kSettle) {
             SendDescriptor(socket, -1, Run("udevadm settle --timeout=180") ? 0 : ETIMEDOUT);
             continue;
+        } else if (n == 1 && (request[0] == kStopQueue || request[0] == kStartQueue)) {
+            const bool done = Run(std::string("udevadm control --") + (request[0] == kStopQueue ? "stop" : "start") +
+                                  "-exec-queue");
+            SendDescriptor(socket, -1, done ? 0 : EIO);
+            continue;
+        } else if (n == 1 && (request[0] == kHideLibudev || request[0] == kRestoreLibudev)) {
+            SendDescriptor(socket, -1, MoveLibudev(request[0] == kHideLibudev) ? 0 : ENOENT);
+            continue;
         } else {
             errno = EINVAL;
         }
         SendDescriptor(socket, fd, fd >= 0 ? 0 : errno);
         if (fd >= 0) close(fd);
     }
+    // Whatever a failed case left: udevd's queue running, libudev where it was.
+    Run("udevadm control --start-exec-queue");
+    MoveLibudev(false);
     Run(SetupPath() + " uninstall --quiet --root / --icaroot " + kIcaRoot);
     _exit(0);
 }
@@ -123,7 +152,7 @@ int AskHelper(const std::string& request) {
         errno = status;
         return -1;
     }
-    if (request[0] == kSettle) return 0;
+    if (request[0] != kOpenUhid && request[0] != kOpenHidrawUevent) return 0;
     cmsghdr* c = CMSG_FIRSTHDR(&msg);
     if (!c || c->cmsg_type != SCM_RIGHTS) return -1;
     int fd;
@@ -205,6 +234,8 @@ bool WaitUntilUsable(const std::string& node, std::chrono::milliseconds timeout)
 }
 
 bool SettleUdev() { return AskHelper(std::string(1, kSettle)) == 0; }
+bool HoldUdevQueue(bool hold) { return AskHelper(std::string(1, hold ? kStopQueue : kStartQueue)) == 0; }
+bool HideLibudev(bool hide) { return AskHelper(std::string(1, hide ? kHideLibudev : kRestoreLibudev)) == 0; }
 
 bool FloodUevents(const std::string& node, int count) {
     unsigned number = 0;

@@ -119,6 +119,11 @@ Handle OpenPath(const std::string& path, uint32_t access, uint32_t, uint32_t) {
     return fd;
 }
 
+bool AccessRefused(const std::string& path, uint16_t& vendorId, uint16_t& productId) {
+    if (errno != EACCES && errno != EPERM) return false;
+    return hidraw::NodeIds(path, vendorId, productId);
+}
+
 void ClosePath(Handle handle) {
     if (handle < 0) return;
     {

@@ -123,6 +123,24 @@ std::string NodeIdentity(const std::string& node) {
     return std::string(target, static_cast<size_t>(n));
 }
 
+bool NodeIds(const std::string& node, uint16_t& vendorId, uint16_t& productId) {
+    const std::string target = NodeIdentity(node);
+    // ".../0003:0911:0C1C.0005/hidraw/hidraw3": the component before "/hidraw/".
+    const size_t classPart = target.rfind("/hidraw/");
+    if (classPart == std::string::npos) return false;
+    const size_t start = target.rfind('/', classPart == 0 ? 0 : classPart - 1);
+    const std::string name = target.substr(start == std::string::npos ? 0 : start + 1,
+                                           classPart - (start == std::string::npos ? 0 : start + 1));
+    // Four hex digits of bus, a colon, four of vendor, a colon, four of product, a dot.
+    uint32_t ids[2] = {0, 0};
+    if (name.size() < 15 || name[4] != ':' || name[9] != ':' || name[14] != '.' ||
+        !ParseHexDigits(name, 5, 9, ids[0]) || !ParseHexDigits(name, 10, 14, ids[1]))
+        return false;
+    vendorId = static_cast<uint16_t>(ids[0]);
+    productId = static_cast<uint16_t>(ids[1]);
+    return true;
+}
+
 uint16_t UsbReleaseNumber(const std::string& classFolder) {
     std::string usbInterface, usbDevice;
     if (!UsbFolders(classFolder, usbInterface, usbDevice)) return 0;

@@ -31,6 +31,11 @@ std::vector<std::string> ListHidrawNodes();
 // the device.
 std::string NodeIdentity(const std::string& node);
 
+// The vendor and product ids of the HID device that has the node now, from the name of the
+// folder its class link names ("BBBB:VVVV:PPPP.NNNN", the name udev rules match with KERNELS),
+// read without opening the node. False when the node is not there or the name is not of that form.
+bool NodeIds(const std::string& node, uint16_t& vendorId, uint16_t& productId);
+
 // The USB device's release number (bcdDevice) for the hidraw class device folder classFolder (a
 // /sys/class/hidraw/hidrawN or /sys/dev/char/M:N path), when its HID device sits on a USB
 // interface; 0 otherwise (uhid, Bluetooth, I2C) or when the file cannot be read.

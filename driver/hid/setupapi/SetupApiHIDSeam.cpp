@@ -47,6 +47,9 @@ Handle OpenPath(const std::string& path, uint32_t access, uint32_t share, uint32
     return reinterpret_cast<Handle>(handle);
 }
 
+// A query open (access 0) needs no rights on the interface, so no refusal is one to wait out.
+bool AccessRefused(const std::string&, uint16_t&, uint16_t&) { return false; }
+
 void ClosePath(Handle handle) {
     HANDLE value = reinterpret_cast<HANDLE>(handle);
     if (value && value != INVALID_HANDLE_VALUE) CloseHandle(value);
