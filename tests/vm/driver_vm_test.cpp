@@ -353,11 +353,12 @@ TEST_F(DriverVm, ADeviceDestroyedDuringAReadLeavesNoThreadOrDescriptorBehind) {
     const size_t plugged = S().SentCount();
     Played p = Play("SpeechMikeIIPro");
     // The manager's probe thread starts with its first probe and lives as long as the manager: the
-    // threads are counted once the device has been announced.
+    // threads are counted once the device has been announced, less the played device's own thread
+    // (its uhid reader, which its Destroy ends).
     ASSERT_TRUE(S().WaitForMessage(plugged, [&](const ChannelMessage& m) {
         return m.code == 7 && m.descriptor.hidInfo.devicePath == p.node;
     }, kWait));
-    const int threadsBefore = Threads();
+    const int threadsBefore = Threads() - 1;
     const ObjectHandle handle = 0x2300;
     ASSERT_NO_FATAL_FAILURE(Connect(handle, p.node));
     // The reader is in its read: a button report proves it.
@@ -395,8 +396,9 @@ TEST_F(DriverVm, ConnectAndDisconnectCyclesLeaveNoThreadOrDescriptorBehind) {
         ASSERT_TRUE(S().WaitForMessage(from, [](const ChannelMessage& m) { return m.code == 7; }, kWait, &at));
         const ChannelMessage connected = S().SentFrom(at).front();
         ASSERT_EQ(connected.descriptor.hidInfo.devicePath, p.node);
-        // The manager's probe thread runs from the first arrival on; the reader not yet.
-        if (i == 0) threadsBefore = Threads();
+        // The manager's probe thread runs from the first arrival on, the played device's own thread
+        // until its Destroy; the reader not yet.
+        if (i == 0) threadsBefore = Threads() - 1;
         S().Sim().QueueServerBlock(EncodeInitDevice(handle, connected.descriptor));
         S().Sim().QueueServerBlock(EncodeConnectDevice(handle, true));
         ASSERT_TRUE(WaitUntil([&] { return OpenOn(p.node) > 0; }, kWait));
