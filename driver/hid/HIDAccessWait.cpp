@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "FormatString.h"
+#include "HIDSeam.h"
 #include "TraceLog.h"
 
 constexpr std::chrono::milliseconds CHIDAccessWait::kRetryEvery;
@@ -38,11 +39,10 @@ std::vector<CHIDAccessWait::Waiting> CHIDAccessWait::TakeDue(Clock::time_point n
         if (now - it->firstRefusal >= kWaitAtMost) {
             // Once per window, with what the administrator checks.
             if (IsTraceLogOn(kClientLogPath)) {
-                WriteLogLine(FormatString("%s (vendor %04X, product %04X) stayed closed to this user for %d s: check "
-                                          "that \"/etc/udev/rules.d/70-tovusb.rules\" is installed (tovusb-setup "
-                                          "install) and that the user has a seat or is in the group given with --group",
+                WriteLogLine(FormatString("%s (vendor %04X, product %04X) stayed closed to this user for %d s: %s",
                                           it->item.path.c_str(), it->item.vendorId, it->item.productId,
-                                          static_cast<int>(kWaitAtMost.count() / 1000)),
+                                          static_cast<int>(kWaitAtMost.count() / 1000),
+                                          hidseam::AccessRefusalHint().c_str()),
                              kClientLogPath, __FILE__, true);
             }
         } else {

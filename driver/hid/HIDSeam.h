@@ -109,6 +109,9 @@ Handle OpenPath(const std::string& path, uint32_t access, uint32_t share, uint32
 // of the device behind path, read without opening it. False for every other failure, and where
 // permissions never refuse an open for query (Windows, the simulated bus).
 bool AccessRefused(const std::string& path, uint16_t& vendorId, uint16_t& productId);
+// What an administrator checks when a device's node stays closed to the user: the rule that gives
+// the devices to the user, and its group. Empty where AccessRefused never holds.
+std::string AccessRefusalHint();
 
 // CloseHandle, or close natively, of what OpenPath returned.
 void ClosePath(Handle handle);

@@ -174,3 +174,26 @@ TEST_F(FakeSysfs, ANodeThatIsNoHidrawDeviceIsNotServed) {
     EXPECT_EQ(hidseam::kInvalidHandle, hidseam::OpenPath("/dev/hidraw0", hidseam::kAccessQuery, hidseam::kShareReadWrite, 0));
     EXPECT_EQ(EIO, errno);
 }
+
+// A node the user may not open yet: its ids come from the HID device's name, and the trace line
+// says what the installed rule gives.
+TEST_F(FakeSysfs, ANodesIdsWithoutOpeningItAndWhatTheRuleGives) {
+    AddNode("hidraw4", kUsbDevice + "/1-2:1.0/0003:0911:091A.0007");
+    AddNode("hidraw5", "/sys/devices/virtual/misc/uhid/0003:09X1:091A.0008");
+    uint16_t vendor = 0, product = 0;
+    ASSERT_TRUE(hidraw::NodeIds("/dev/hidraw4", vendor, product));
+    EXPECT_EQ(vendor, 0x0911);
+    EXPECT_EQ(product, 0x091A);
+    EXPECT_FALSE(hidraw::NodeIds("/dev/hidraw5", vendor, product));
+    EXPECT_FALSE(hidraw::NodeIds("/dev/hidraw6", vendor, product));
+
+    EXPECT_EQ(hidraw::RuleHint(), "\"/etc/udev/rules.d/70-tovusb.rules\" is missing: tovusb-setup install writes it");
+    MakeFolder("/etc/udev/rules.d");
+    Write("/etc/udev/rules.d/70-tovusb.rules", "SUBSYSTEM==\"hidraw\", KERNELS==\"*:0911:091A.*\", TAG+=\"uaccess\"\n");
+    EXPECT_EQ(hidraw::RuleHint(), "\"/etc/udev/rules.d/70-tovusb.rules\" gives the devices to users with a seat only: "
+                                  "where the user has none, install it with tovusb-setup install --group NAME");
+    Write("/etc/udev/rules.d/70-tovusb.rules",
+          "SUBSYSTEM==\"hidraw\", KERNELS==\"*:0911:091A.*\", TAG+=\"uaccess\", GROUP=\"plugdev\", MODE=\"0660\"\n");
+    EXPECT_EQ(hidraw::RuleHint(), "\"/etc/udev/rules.d/70-tovusb.rules\" gives the devices to users with a seat and to "
+                                  "the group \"plugdev\": check that this user has a seat or is in that group");
+}

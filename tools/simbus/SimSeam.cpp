@@ -66,6 +66,7 @@ Handle OpenPath(const std::string& path, uint32_t access, uint32_t share, uint32
 
 // The simulated bus refuses query opens only as failures of their own, never for permissions.
 bool AccessRefused(const std::string&, uint16_t&, uint16_t&) { return false; }
+std::string AccessRefusalHint() { return std::string(); }
 
 void ClosePath(Handle handle) {
     simbus::Bus& bus = simbus::TheBus();

@@ -124,6 +124,8 @@ bool AccessRefused(const std::string& path, uint16_t& vendorId, uint16_t& produc
     return hidraw::NodeIds(path, vendorId, productId);
 }
 
+std::string AccessRefusalHint() { return hidraw::RuleHint(); }
+
 void ClosePath(Handle handle) {
     if (handle < 0) return;
     {

@@ -141,6 +141,34 @@ bool NodeIds(const std::string& node, uint16_t& vendorId, uint16_t& productId) {
     return true;
 }
 
+std::string RuleHint() {
+    const std::string rules = "/etc/udev/rules.d/70-tovusb.rules";
+    const int fd = open((SystemRoot() + rules).c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return "\"" + rules + "\" is missing: tovusb-setup install writes it";
+    // The rules of every supported model fit in a few kilobytes; more is not ours to read.
+    std::string text(16384, '\0');
+    const ssize_t n = read(fd, &text[0], text.size());
+    close(fd);
+    text.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    const std::string key = "GROUP=\"";
+    const size_t at = text.find(key);
+    if (at == std::string::npos) {
+        return "\"" + rules + "\" gives the devices to users with a seat only: where the user has none, install it "
+               "with tovusb-setup install --group NAME";
+    }
+    // A group name as udev takes it: letters, digits and a few marks, at most 32 of them.
+    std::string group;
+    for (size_t i = at + key.size(); i < text.size() && group.size() < 32; ++i) {
+        const char c = text[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||
+              c == '.'))
+            break;
+        group += c;
+    }
+    return "\"" + rules + "\" gives the devices to users with a seat and to the group \"" + group +
+           "\": check that this user has a seat or is in that group";
+}
+
 uint16_t UsbReleaseNumber(const std::string& classFolder) {
     std::string usbInterface, usbDevice;
     if (!UsbFolders(classFolder, usbInterface, usbDevice)) return 0;

@@ -36,6 +36,11 @@ std::string NodeIdentity(const std::string& node);
 // read without opening the node. False when the node is not there or the name is not of that form.
 bool NodeIds(const std::string& node, uint16_t& vendorId, uint16_t& productId);
 
+// What the udev rule that tovusb-setup installs ("/etc/udev/rules.d/70-tovusb.rules") gives, for a
+// trace line about a node that stays closed to the user: that it is missing, that it gives the
+// devices to users with a seat only, or the group it gives them to as well.
+std::string RuleHint();
+
 // The USB device's release number (bcdDevice) for the hidraw class device folder classFolder (a
 // /sys/class/hidraw/hidrawN or /sys/dev/char/M:N path), when its HID device sits on a USB
 // interface; 0 otherwise (uhid, Bluetooth, I2C) or when the file cannot be read.

@@ -49,6 +49,7 @@ Handle OpenPath(const std::string& path, uint32_t access, uint32_t share, uint32
 
 // A query open (access 0) needs no rights on the interface, so no refusal is one to wait out.
 bool AccessRefused(const std::string&, uint16_t&, uint16_t&) { return false; }
+std::string AccessRefusalHint() { return std::string(); }
 
 void ClosePath(Handle handle) {
     HANDLE value = reinterpret_cast<HANDLE>(handle);
