@@ -1,0 +1,57 @@
+#include "ButtonRoute.h"
+
+#include <algorithm>
+
+#include "SessionSharing.h"
+
+CButtonRoute::~CButtonRoute() { Disconnected(); }
+
+void CButtonRoute::Connected(const std::string& newPath) {
+    std::string old;
+    {
+        CCriticalSectionLocker locker(lock);
+        if (path == newPath) return;
+        old.swap(path);
+        path = newPath;
+        heldPresses.clear();
+    }
+    if (!old.empty()) SessionDeviceDisconnected(old);
+    if (!newPath.empty()) SessionDeviceConnected(newPath);
+}
+
+void CButtonRoute::Disconnected() {
+    std::string old;
+    {
+        CCriticalSectionLocker locker(lock);
+        old.swap(path);
+        heldPresses.clear();
+    }
+    if (!old.empty()) SessionDeviceDisconnected(old);
+}
+
+std::string CButtonRoute::Path() const {
+    CCriticalSectionLocker locker(lock);
+    return path;
+}
+
+bool CButtonRoute::Sends(int32_t button, int32_t pressed) {
+    std::string current;
+    {
+        CCriticalSectionLocker locker(lock);
+        if (!pressed) {
+            // A release is held back only where its press was: it goes with the press.
+            const auto it = std::find(heldPresses.begin(), heldPresses.end(), button);
+            if (it == heldPresses.end()) return true;
+            heldPresses.erase(it);
+            return false;
+        }
+        current = path;
+    }
+    // Asked without the lock, so that the engine thread's Connected never waits for the record.
+    if (SessionSendsPress(current)) return true;
+    CCriticalSectionLocker locker(lock);
+    // A device model reports a button pressed again only after its release, so the list holds at
+    // most one entry per button of the device.
+    if (heldPresses.size() < kMaxHeldPresses) heldPresses.push_back(button);
+    return false;
+}
