@@ -260,7 +260,7 @@ bool CSharedSessionRecord::OwnerIsLive(int device) const {
     if (owner < 1 || owner > kSessions) return false;
     const Record::Session& s = record->sessions[owner - 1];
     if (static_cast<uint32_t>(s.processId) != d.ownerProcessId || s.creationTime != d.ownerCreationTime) return false;
-    if (!(s.connected & (1L << device))) return false;
+    if (!s.hasWindow || !(s.connected & (1L << device))) return false;
     return IsAlive(SessionIdentity{d.ownerProcessId, d.ownerCreationTime});
 }
 
@@ -303,26 +303,23 @@ CSharedSessionRecord::Decision CSharedSessionRecord::DecidePress(const SessionId
     const int device = slot < 0 ? -1 : FindDevice(path);
     if (device >= 0 && (record->sessions[slot].connected & (1L << device))) {
         Record::Device& d = record->devices[device];
-        if (OwnerIsLive(device)) {
-            decision = d.owner == slot + 1 ? Decision::Send : Decision::Hold;
-        } else {
-            // Nobody alive owns the presses: a session with a window takes them; one without
-            // takes them only while no live session with a window has the device connected.
-            SweepEndedSessions();
-            bool mayTake = record->sessions[slot].hasWindow != 0;
-            if (!mayTake) {
-                mayTake = true;
-                for (int i = 0; i < kSessions; ++i) {
-                    const Record::Session& s = record->sessions[i];
-                    if (i != slot && s.processId != 0 && s.hasWindow && (s.connected & (1L << device))) mayTake = false;
+        if (!record->sessions[slot].hasWindow) {
+            // A session without a window never owns presses: it sends them while no live session
+            // with a window has the device connected, as every such session does.
+            for (int i = 0; i < kSessions; ++i) {
+                const Record::Session& s = record->sessions[i];
+                if (i != slot && s.processId != 0 && s.hasWindow && (s.connected & (1L << device)) &&
+                    IsAlive(SessionIdentity{static_cast<uint32_t>(s.processId), s.creationTime})) {
+                    decision = Decision::Hold;
                 }
             }
-            if (mayTake) {
-                d.owner = slot + 1;
-                d.ownerProcessId = self.processId;
-                d.ownerCreationTime = self.creationTime;
-            }
-            decision = mayTake ? Decision::Send : Decision::Hold;
+        } else if (OwnerIsLive(device)) {
+            decision = d.owner == slot + 1 ? Decision::Send : Decision::Hold;
+        } else {
+            // Nobody alive owns the presses: this session, with its window, takes them.
+            d.owner = slot + 1;
+            d.ownerProcessId = self.processId;
+            d.ownerCreationTime = self.creationTime;
         }
     }
     Unlock();

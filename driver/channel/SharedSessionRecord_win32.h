@@ -56,14 +56,15 @@ public:
     // Takes (or finds) this session's slot and writes its window flag and connected paths, in one
     // step. Full: no free slot (the session then behaves as if alone) or no free device slot.
     Outcome Publish(const SessionIdentity& self, bool hasWindow, const std::vector<std::string>& paths);
-    // Makes this session the owner of every device it has connected (published). Done also when
-    // there was nothing to claim.
+    // Makes this session (which has a window) the owner of every device it has connected
+    // (published). Done also when there was nothing to claim.
     Outcome ClaimConnected(const SessionIdentity& self);
     // Lock-free look: whether this session owns every device it has connected.
     bool OwnsAllConnected(const SessionIdentity& self) const;
-    // Whether this session sends a press of the device at path: it owns the device's presses, or
-    // nobody alive owns them and it may take them (it has a window, or no live session with a
-    // window has the device connected), in which case it takes them.
+    // Whether this session sends a press of the device at path. A session with a window sends it
+    // when it owns the device's presses, or when no live session with a window owns them (it then
+    // takes them). A session without one sends it while no live session with a window has the
+    // device connected.
     Decision DecidePress(const SessionIdentity& self, const std::string& path);
     // Leaves the record (the session ends): never waits, also without the lock.
     void Leave(const SessionIdentity& self);
