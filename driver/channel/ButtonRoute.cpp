@@ -13,7 +13,9 @@ void CButtonRoute::Connected(const std::string& newPath) {
         if (path == newPath) return;
         old.swap(path);
         path = newPath;
-        heldPresses.clear();
+        // Presses held back on another interface have nothing to do with this one.
+        if (heldPath != newPath) heldPresses.clear();
+        heldPath = newPath;
     }
     if (!old.empty()) SessionDeviceDisconnected(old);
     if (!newPath.empty()) SessionDeviceConnected(newPath);
@@ -24,7 +26,8 @@ void CButtonRoute::Disconnected() {
     {
         CCriticalSectionLocker locker(lock);
         old.swap(path);
-        heldPresses.clear();
+        // The held presses stay: the device model keeps its pressed buttons across a reconnection
+        // too, so a release that comes after one still goes with its press.
     }
     if (!old.empty()) SessionDeviceDisconnected(old);
 }

@@ -19,6 +19,7 @@ public:
     CButtonRoute& operator=(const CButtonRoute&) = delete;
 
     // Engine thread: the device was opened on path (a new path replaces the old one), or closed.
+    // The presses held back stay across a close and a new opening of the same path.
     void Connected(const std::string& path);
     void Disconnected();
     std::string Path() const;
@@ -31,4 +32,5 @@ private:
     mutable CCriticalSectionClass lock;  // guards path and heldPresses; never held across a call out
     std::string path;                    // empty while closed
     std::vector<int32_t> heldPresses;    // buttons whose press this session held back, not yet released
+    std::string heldPath;                // the interface they were pressed on
 };

@@ -47,17 +47,19 @@ struct CSharedSessionRecord::Record {
 };
 
 static_assert(CSharedSessionRecord::kDevices <= 32, "a session's connected devices are one 32-bit mask");
+// The 32-bit and the 64-bit driver of one logon session see the same layout.
+static_assert(sizeof(CSharedSessionRecord::Record) == 24 + 16 * 24 + 16 * 280, "the shared record's layout");
 
 CSharedSessionRecord::~CSharedSessionRecord() {
     if (record) UnmapViewOfFile(record);
     if (section) CloseHandle(section);
 }
 
-bool CSharedSessionRecord::Open(std::string& whyNot, bool readOnly) {
+bool CSharedSessionRecord::Open(std::string& whyNot, bool existingOnly) {
     whyNot.clear();
     if (record) return true;
     if (!section) {
-        if (readOnly) {
+        if (existingOnly) {
             section = OpenFileMappingA(FILE_MAP_READ | FILE_MAP_WRITE, FALSE, kSectionName);
             if (!section) {
                 whyNot = "no ICA session of this user has created it";

@@ -49,8 +49,8 @@ public:
     // Opens the section, creating it when nobody has; true when its header checks out. False with
     // a reason in whyNot when it does not (the record is then not used); false with an empty
     // whyNot when its creator has not finished writing the header yet (ask again later).
-    // readOnly opens an existing section only (the device check).
-    bool Open(std::string& whyNot, bool readOnly = false);
+    // existingOnly opens a section only when a session has created it (the device check).
+    bool Open(std::string& whyNot, bool existingOnly = false);
     bool IsOpen() const { return record != nullptr; }
 
     // Takes (or finds) this session's slot and writes its window flag and connected paths, in one
@@ -75,8 +75,9 @@ public:
     static bool IsAlive(const SessionIdentity& session);
     static SessionIdentity Self();
 
-private:
     struct Record;
+
+private:
     bool TryLock();
     void Unlock();
     int FindSession(const SessionIdentity& self) const;  // slot index or -1

@@ -31,7 +31,13 @@ void CMyCitrixMCUSBButtonDevice::Unbind() {
 }
 
 bool CMyCitrixMCUSBButtonDevice::Connect() {
-    const bool started = CUSBButtonDevice::Connect();  // throws when the path cannot be opened
+    bool started = false;
+    try {
+        started = CUSBButtonDevice::Connect();  // closes the old opening first
+    } catch (...) {
+        route.Disconnected();  // the path could not be opened: nothing is connected now
+        throw;
+    }
     route.Connected(GetDescriptor().hidInfo.devicePath);
     return started;
 }

@@ -102,11 +102,20 @@ private:
     std::thread thread;
 };
 
-// Sets ButtonsGoTo where the installer writes it, or removes it (empty); removed again at the end.
+constexpr char kKey[] = "SOFTWARE\\Tovaro\\TovUSB";
+
+bool KeyExists() {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, KEY_READ | KEY_WOW64_32KEY, &key) != ERROR_SUCCESS) return false;
+    RegCloseKey(key);
+    return true;
+}
+
+// Sets ButtonsGoTo where the installer writes it, or removes it (empty).
 void SetButtonsGoTo(const char* value) {
     HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Tovaro\\TovUSB", 0, nullptr, 0,
-                              KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key, nullptr),
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, kKey, 0, nullptr, 0, KEY_SET_VALUE | KEY_WOW64_32KEY, nullptr, &key,
+                              nullptr),
               ERROR_SUCCESS);
     if (*value) {
         RegSetValueExA(key, "ButtonsGoTo", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), lstrlenA(value) + 1);
@@ -126,6 +135,7 @@ void Feed(Subject& first, Subject& second, const char* report, const std::string
 }
 
 TEST(TwoSessions, EachPressGoesToTheSessionInUseAndEachReleaseFollowsItsPress) {
+    const bool keyExisted = KeyExists();
     SetButtonsGoTo("");
     {
         Subject a, b;
@@ -164,6 +174,10 @@ TEST(TwoSessions, EachPressGoesToTheSessionInUseAndEachReleaseFollowsItsPress) {
         Feed(c, d, kRelease, "sent 3, 0", "sent 3, 0");
     }
     SetButtonsGoTo("");
+    if (!keyExisted) {
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, kKey, KEY_WOW64_32KEY, 0);
+        RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Tovaro", KEY_WOW64_32KEY, 0);  // only when empty
+    }
 }
 
 }  // namespace

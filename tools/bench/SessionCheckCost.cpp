@@ -108,10 +108,15 @@ bool SessionCheckCost() {
     std::printf("\nsessions' foreground check, one hand-set connected, polled every 10 ms:\n");
     Costs before, after;
 #if defined(_WIN32)
+    HKEY existing = nullptr;
+    const bool keyExisted = RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Tovaro\\TovUSB", 0, KEY_READ | KEY_WOW64_32KEY,
+                                          &existing) == ERROR_SUCCESS;
+    if (keyExisted) RegCloseKey(existing);
     SetButtonsGoTo("EverySession");
     const bool beforeOk = Measure(before);
     SetButtonsGoTo("");
     const bool afterOk = Measure(after);
+    if (!keyExisted) RegDeleteKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Tovaro\\TovUSB", KEY_WOW64_32KEY, 0);
     if (beforeOk) Print("EverySession (no check: before)", before);
     if (afterOk) Print("LastActiveSession (window in front)", after);
     return beforeOk && afterOk;
