@@ -31,6 +31,16 @@ enum class RecordState { NotOpen, Ready, Unusable };
 
 // How often a reader tries the record's lock before it sends as if alone.
 constexpr int kReaderAttempts = 200;
+// Every how many polls a known window is checked to still be a window (at 100 ms a poll, 1.6 s).
+constexpr unsigned kWindowCheckPolls = 16;
+
+// What the poll's foreground check keeps between polls (engine thread only).
+struct PollForeground {
+    HWND window = nullptr;      // the ICA window the entries below belong to
+    HWND root = nullptr;        // its top-level ancestor
+    HWND foreground = nullptr;  // the foreground window at the last poll
+    bool ours = false;          // whether that window is this session's
+};
 
 struct SharingState {
     CCriticalSectionClass lock;
@@ -44,6 +54,8 @@ struct SharingState {
     std::atomic<RecordState> recordState{RecordState::NotOpen};
     CSharedSessionRecord record;  // opened once by the engine thread, before recordState is Ready
     std::atomic<bool> tracedFull{false};
+    PollForeground pollForeground;  // engine thread only
+    unsigned pollsSinceWindowCheck = 0;  // engine thread only
 
     std::vector<std::string> ConnectedPaths() {
         CCriticalSectionLocker locker(lock);
@@ -77,19 +89,45 @@ HWND QueryIcaWindow(VD* vd, uint32_t& mode) {
     return window;
 }
 
+DWORD ProcessOf(HWND window) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    return process;
+}
+
 // Whether the user works in this session now: the foreground window is the top-level ancestor of
 // the ICA window (in a desktop session it can belong to the Desktop Viewer, another process), or a
-// top-level window of this engine process (the application windows of a seamless session). A
-// session that does not know its window never counts.
+// top-level window of this engine process (the application windows of a seamless session; in a
+// desktop session its own dialogs). A session that does not know its window never counts.
+// A reader's check, when a press comes: asked afresh.
 bool ForegroundIsThisSession(SharingState& state) {
     const HWND window = state.window.load();
     if (!window) return false;
     const HWND foreground = GetForegroundWindow();
     if (!foreground) return false;
-    if (GetAncestor(window, GA_ROOT) == foreground) return true;
-    DWORD process = 0;
-    GetWindowThreadProcessId(foreground, &process);
-    return process == GetCurrentProcessId();
+    return GetAncestor(window, GA_ROOT) == foreground || ProcessOf(foreground) == GetCurrentProcessId();
+}
+
+// The same check at a poll, where each call to the window manager counts (under Wine each is a
+// round trip to its server): the ancestor is looked up when the window is learned or checked, and
+// the answer for a foreground window is kept until another window comes to the foreground. Engine
+// thread only.
+bool ForegroundIsThisSessionAtPoll(SharingState& state, bool windowChecked) {
+    PollForeground& cache = state.pollForeground;
+    const HWND window = state.window.load();
+    if (!window) return false;
+    if (cache.window != window || windowChecked) {
+        cache = PollForeground{};
+        cache.window = window;
+        cache.root = GetAncestor(window, GA_ROOT);
+    }
+    const HWND foreground = GetForegroundWindow();
+    if (!foreground) return false;
+    if (foreground != cache.foreground) {
+        cache.foreground = foreground;
+        cache.ours = foreground == cache.root || ProcessOf(foreground) == GetCurrentProcessId();
+    }
+    return cache.ours;
 }
 
 void Publish(SharingState& state) {
@@ -114,8 +152,12 @@ void PollOrThrow(VD* vd) {
     }
     if (state.setting == ButtonsGoTo::EverySession) return;
 
+    // A known window is checked every kWindowCheckPolls polls (each check is a call to the window
+    // manager); one that is no longer a window is asked for again.
     const HWND known = state.window.load();
-    if (!known || !IsWindow(known)) {
+    const bool checkWindow = !known || ++state.pollsSinceWindowCheck >= kWindowCheckPolls;
+    if (checkWindow) state.pollsSinceWindowCheck = 0;
+    if (checkWindow && (!known || !IsWindow(known))) {
         uint32_t mode = 0;
         const HWND window = QueryIcaWindow(vd, mode);
         if (window != known) {
@@ -141,7 +183,7 @@ void PollOrThrow(VD* vd) {
     }
     if (state.recordState != RecordState::Ready) return;
     if (state.dirty) Publish(state);
-    if (!state.HasConnected() || !ForegroundIsThisSession(state)) return;
+    if (!state.HasConnected() || !ForegroundIsThisSessionAtPoll(state, checkWindow)) return;
     const SessionIdentity self = CSharedSessionRecord::Self();
     if (!state.record.OwnsAllConnected(self)) state.record.ClaimConnected(self);
 }
