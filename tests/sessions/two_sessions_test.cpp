@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "SharedSessionRecord_win32.h"
+
 #include <atomic>
 #include <string>
 #include <thread>
@@ -63,6 +65,7 @@ public:
         TerminateProcess(process.hProcess, 9);
         WaitForSingleObject(process.hProcess, INFINITE);
     }
+    DWORD ProcessId() const { return process.dwProcessId; }
     bool ready = false;
 
 private:
@@ -145,6 +148,18 @@ TEST(TwoSessions, EachPressGoesToTheSessionInUseAndEachReleaseFollowsItsPress) {
         ASSERT_EQ(a.Ask("focus"), "ok");
         Feed(a, b, kPress, "sent 3, 1", "held 3, 1");
         Feed(a, b, kRelease, "sent 3, 0", "held 3, 0");
+        // What the device check shows: the one hand-set, in both sessions, with A's buttons.
+        CSharedSessionRecord record;
+        std::string whyNot;
+        std::vector<SharedDeviceView> devices;
+        ASSERT_TRUE(record.Open(whyNot, true)) << whyNot;
+        bool described = false;  // the record's lock is never waited for: tried again while busy
+        for (int i = 0; i < 1000 && !(described = record.Describe(devices)); ++i) Sleep(1);
+        ASSERT_TRUE(described);
+        ASSERT_EQ(devices.size(), 1u);
+        EXPECT_EQ(devices[0].sessionsConnected, 2);
+        EXPECT_EQ(devices[0].ownerProcessId, a.ProcessId());
+        EXPECT_TRUE(devices[0].ownerAlive);
 
         // Pressed in A, the user moves to B before letting go: the release goes to A.
         Feed(a, b, kPress, "sent 3, 1", "held 3, 1");
