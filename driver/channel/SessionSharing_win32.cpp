@@ -99,7 +99,9 @@ DWORD ProcessOf(HWND window) {
 // the ICA window (in a desktop session it can belong to the Desktop Viewer, another process), or a
 // top-level window of this engine process (the application windows of a seamless session; in a
 // desktop session its own dialogs). A session that does not know its window never counts.
-// A reader's check, when a press comes: asked afresh.
+// The mode is read and traced only: with both tests applied in every mode, a session that changes
+// between desktop and seamless needs nothing more. A reader's check, when a press comes: asked
+// afresh.
 bool ForegroundIsThisSession(SharingState& state) {
     const HWND window = state.window.load();
     if (!window) return false;

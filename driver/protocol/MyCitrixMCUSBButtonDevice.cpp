@@ -4,6 +4,7 @@
 #include "DispatcherTrace.h"
 #include "EventMessages.h"
 #include "FormatString.h"
+#include "LowerCase.h"
 #include "TraceLog.h"
 
 namespace {
@@ -38,7 +39,10 @@ bool CMyCitrixMCUSBButtonDevice::Connect() {
         route.Disconnected();  // the path could not be opened: nothing is connected now
         throw;
     }
-    route.Connected(GetDescriptor().hidInfo.devicePath);
+    // The path came from the server, but Connect opened it only as one the platform lists now
+    // (compared in lower case): in lower case it is the local listing's own, and that is what the
+    // sessions' shared record holds.
+    route.Connected(LowerCaseACP(GetDescriptor().hidInfo.devicePath));
     return started;
 }
 
