@@ -8,11 +8,12 @@ CButtonRoute::~CButtonRoute() { Disconnected(); }
 
 void CButtonRoute::Connected(const std::string& newPath) {
     std::string old;
+    auto made = std::make_shared<const std::string>(newPath);
     {
         CCriticalSectionLocker locker(lock);
-        if (path == newPath) return;
-        old.swap(path);
-        path = newPath;
+        if (path && *path == newPath) return;
+        if (path) old = *path;
+        path = std::move(made);
         // Presses held back on another interface have nothing to do with this one.
         if (heldPath != newPath) heldPresses.clear();
         heldPath = newPath;
@@ -25,7 +26,8 @@ void CButtonRoute::Disconnected() {
     std::string old;
     {
         CCriticalSectionLocker locker(lock);
-        old.swap(path);
+        if (path) old = *path;
+        path.reset();
         // The held presses stay: the device model keeps its pressed buttons across a reconnection
         // too, so a release that comes after one still goes with its press.
     }
@@ -34,11 +36,11 @@ void CButtonRoute::Disconnected() {
 
 std::string CButtonRoute::Path() const {
     CCriticalSectionLocker locker(lock);
-    return path;
+    return path ? *path : std::string();
 }
 
 bool CButtonRoute::Sends(int32_t button, int32_t pressed) {
-    std::string current;
+    std::shared_ptr<const std::string> current;
     {
         CCriticalSectionLocker locker(lock);
         if (!pressed) {
@@ -51,7 +53,8 @@ bool CButtonRoute::Sends(int32_t button, int32_t pressed) {
         current = path;
     }
     // Asked without the lock, so that the engine thread's Connected never waits for the record.
-    if (SessionSendsPress(current)) return true;
+    static const std::string kClosed;
+    if (SessionSendsPress(current ? *current : kClosed)) return true;
     CCriticalSectionLocker locker(lock);
     // A device model reports a button pressed again only after its release, so the list holds at
     // most one entry per button of the device.

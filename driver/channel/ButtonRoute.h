@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,9 @@ public:
 private:
     static constexpr size_t kMaxHeldPresses = 64;
     mutable CCriticalSectionClass lock;  // guards path and heldPresses; never held across a call out
-    std::string path;                    // empty while closed
+    // Empty (or null) while closed. Shared and never changed once made, so that the reader takes it
+    // without copying its text: the reader's path allocates nothing.
+    std::shared_ptr<const std::string> path;
     std::vector<int32_t> heldPresses;    // buttons whose press this session held back, not yet released
     std::string heldPath;                // the interface they were pressed on
 };
