@@ -106,6 +106,7 @@ std::string BuildCheckReport(const CheckReportContent& content) {
     AddLine(text, "");
     AddLine(text, "ICA Client registration");
     for (const std::string& line : RegistrationLines(content.clients)) AddLine(text, "  " + line);
+    for (const std::string& line : content.sessions) AddLine(text, "  " + line);
     AddLine(text, "");
     AddLine(text, FormatString("Supported devices: %i", static_cast<int>(content.devices.size())));
     for (const USBButtonDeviceDescriptor& device : content.devices) {

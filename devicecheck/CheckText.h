@@ -51,6 +51,7 @@ std::string ButtonEventLine(const CDateTime& time, bool pressed, const std::vect
 struct CheckReportContent {
     CDateTime created;
     std::vector<ClientRegistration> clients;
+    std::vector<std::string> sessions;  // the ButtonsGoTo setting and who has the buttons (Windows)
     std::list<USBButtonDeviceDescriptor> devices;
     int otherHIDDevices = 0;
     std::string listError;  // the enumeration's message when it failed

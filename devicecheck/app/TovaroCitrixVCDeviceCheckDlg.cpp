@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "ClientRegistrations.h"
+#include "SessionsText.h"
 #include "PolicyUsbRules.h"
 #include "DiskFile.h"
 #include "HardwareButtonMap.h"
@@ -69,7 +70,7 @@ BOOL CTovaroCitrixVCDeviceCheckDlg::OnInitDialog() {
     ::SetWindowTextA(m_hWnd, caption.c_str());
 
     clients = FindClientRegistrations();
-    ::SetWindowTextA(registration.m_hWnd, JoinLines(RegistrationLines(clients)).c_str());
+    ShowRegistration();
 
     // The button device loads the map at its first event; loading it now makes the process's map
     // and the one shown here the same file contents.
@@ -113,8 +114,20 @@ LRESULT CTovaroCitrixVCDeviceCheckDlg::OnLinesAddedMessage(WPARAM, LPARAM) {
     return 0;
 }
 
+void CTovaroCitrixVCDeviceCheckDlg::ShowRegistration() {
+    ::SetWindowTextA(registration.m_hWnd, JoinLines(RegistrationLines(clients)).c_str());
+    ShowSessions();
+}
+
+void CTovaroCitrixVCDeviceCheckDlg::ShowSessions() {
+    // Which session has the buttons changes as the user works: read again whenever the device list
+    // changes.
+    ::SetDlgItemTextA(m_hWnd, IDC_SESSIONS, JoinLines(SessionsLines()).c_str());
+}
+
 void CTovaroCitrixVCDeviceCheckDlg::ShowDevices() {
     if (!session || !deviceList.m_hWnd) return;
+    ShowSessions();
     const USBButtonDeviceDescriptor* selected = session->Selected();
     const std::string selectedPath = selected ? selected->hidInfo.devicePath : std::string();
     deviceList.SendMessage(LB_RESETCONTENT);
@@ -214,6 +227,7 @@ void CTovaroCitrixVCDeviceCheckDlg::OnCopyReport() {
     CheckReportContent content;
     content.created = CDateTime::Now();
     content.clients = clients;
+    content.sessions = SessionsLines();
     content.devices = session->Devices();
     content.otherHIDDevices = session->OtherHIDDevices();
     content.listError = session->ListError();

@@ -42,6 +42,8 @@ private:
     void OnDevicesChanged() override;
     void OnLinesAdded() override;
 
+    void ShowRegistration();
+    void ShowSessions();
     void ShowDevices();
     void ShowLEDs();
     void ShowTraceLog();

@@ -5,6 +5,7 @@
 #include "CitrixClientOperations.h"
 #include "DriverEntry.h"
 #include "FormatString.h"
+#include "SessionSharing.h"
 
 int DriverOpen(VD* vd, VDOPEN* open, uint16_t* size) {
     TraceClient("DriverOpen entered");
@@ -59,5 +60,8 @@ int DriverOpen(VD* vd, VDOPEN* open, uint16_t* size) {
     state.hpcMode = false;
     TraceClient(FormatString("This is %s HPC channel.", "NOT a"));
     TraceClient("Successfully registered");
+    // The session's window is asked for as soon as the channel is open (and again at later polls
+    // while there is none).
+    SessionSharingPoll(vd);
     return ica::kStatusSuccess;
 }

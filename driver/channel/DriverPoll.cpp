@@ -7,6 +7,7 @@
 #include "CitrixClientOperations.h"
 #include "ExceptionText.h"
 #include "FormatString.h"
+#include "SessionSharing.h"
 
 namespace {
 
@@ -28,7 +29,7 @@ bool PacingAllowsSend(Clock::time_point& lastSendTime) {
 
 }  // namespace
 
-int DriverPoll(VD*, DLLPOLL* poll, uint16_t*) {
+int DriverPoll(VD* vd, DLLPOLL* poll, uint16_t*) {
     CCitrixClientData& state = CCitrixClientData::Instance();
     if (state.firstPoll) {
         TraceClient(FormatString("DriverPoll. Legacy Poll information: ulCurrentTime: %u.",
@@ -46,6 +47,8 @@ int DriverPoll(VD*, DLLPOLL* poll, uint16_t*) {
         } catch (...) {
         }
     }
+    // Which of the user's sessions gets the button presses (Windows); throws nothing.
+    if (state.queueVirtualWrite) SessionSharingPoll(vd);
     if (state.client) {
         // Like the receive path, the poll path lets no exception reach the ICA Client.
         try {

@@ -3,11 +3,13 @@
 #include "ChannelTrace.h"
 #include "DriverOperations.h"
 #include "FormatString.h"
+#include "SessionSharing.h"
 #include "Thread.h"
 
 void DriverUnload() {
     CCitrixClientData& state = CCitrixClientData::Instance();
     if (state.client) state.client->OnUnload();
+    SessionSharingEnd();
     state.EndSession();
     // A thread still running here (a reader in its failure box, or one past its stop wait) holds
     // the module until it ends. Reading the count also orders this thread after the last steps of

@@ -63,6 +63,7 @@ constexpr int kLibMgrUse = 2;
 // Information classes.
 constexpr int kWdClassOpenVirtualChannel = 33;  // WD query
 constexpr int kWdClassVirtualWriteHook = 10;    // WD set
+constexpr int kWdClassIcaWindowInfo = 81;       // WD query (Windows): the session's window
 constexpr int kVdClassLastError = 0;            // driver query (Windows)
 
 constexpr uint8_t kModuleClassVirtualDriver = 3;
@@ -157,6 +158,22 @@ struct WDSETINFORMATION {
     void* pWdInformation;
     uint16_t WdInformationLength;
 };
+
+// The session's window as the WD answers kWdClassIcaWindowInfo (Windows). The handle may be a
+// child window; mode carries flags (kIcaWindowModeSeamless and others the driver does not use).
+struct WDICAWINDOWINFO {
+    void* hwnd;
+    uint32_t mode;
+    uint32_t windowWidth;
+    uint32_t windowHeight;
+    uint32_t viewWidth;
+    uint32_t viewHeight;
+    int32_t viewX;
+    int32_t viewY;
+};
+namespace ica {
+constexpr uint32_t kIcaWindowModeSeamless = 1u << 1;
+}  // namespace ica
 
 struct OPENVIRTUALCHANNEL {
     char* pVCName;
@@ -283,6 +300,10 @@ static_assert(offsetof(WDSETINFORMATION, pWdInformation) == 4 &&
               "WDSETINFORMATION layout (32-bit Windows)");
 static_assert(offsetof(OPENVIRTUALCHANNEL, Channel) == 4 && sizeof(OPENVIRTUALCHANNEL) == 8,
               "OPENVIRTUALCHANNEL layout (32-bit Windows)");
+static_assert(offsetof(WDICAWINDOWINFO, mode) == 4 && offsetof(WDICAWINDOWINFO, windowWidth) == 8 &&
+                  offsetof(WDICAWINDOWINFO, viewHeight) == 20 && offsetof(WDICAWINDOWINFO, viewX) == 24 &&
+                  offsetof(WDICAWINDOWINFO, viewY) == 28 && sizeof(WDICAWINDOWINFO) == 32,
+              "WDICAWINDOWINFO layout (32-bit Windows)");
 static_assert(offsetof(MEMORY_SECTION, pSection) == 4 && sizeof(MEMORY_SECTION) == 8,
               "MEMORY_SECTION layout (32-bit Windows)");
 static_assert(offsetof(VDOPEN, pWdLink) == 4 && offsetof(VDOPEN, ChannelMask) == 8 &&
@@ -341,6 +362,12 @@ static_assert(offsetof(WDSETINFORMATION, pWdInformation) == 8 &&
               "WDSETINFORMATION layout (64-bit)");
 static_assert(offsetof(OPENVIRTUALCHANNEL, Channel) == 8 && sizeof(OPENVIRTUALCHANNEL) == 16,
               "OPENVIRTUALCHANNEL layout (64-bit)");
+#if defined(_WIN64)
+static_assert(offsetof(WDICAWINDOWINFO, mode) == 8 && offsetof(WDICAWINDOWINFO, windowWidth) == 12 &&
+                  offsetof(WDICAWINDOWINFO, viewHeight) == 24 && offsetof(WDICAWINDOWINFO, viewX) == 28 &&
+                  offsetof(WDICAWINDOWINFO, viewY) == 32 && sizeof(WDICAWINDOWINFO) == 40,
+              "WDICAWINDOWINFO layout (64-bit Windows)");
+#endif
 static_assert(offsetof(MEMORY_SECTION, pSection) == 8 && sizeof(MEMORY_SECTION) == 16,
               "MEMORY_SECTION layout (64-bit)");
 static_assert(offsetof(VDOPEN, pWdLink) == 8 && offsetof(VDOPEN, ChannelMask) == 16 &&

@@ -4,6 +4,7 @@
 #include "DispatcherTrace.h"
 #include "EventMessages.h"
 #include "FormatString.h"
+#include "LowerCase.h"
 #include "TraceLog.h"
 
 namespace {
@@ -23,8 +24,31 @@ void CMyCitrixMCUSBButtonDevice::Bind(CCitrixUSBButtonDeviceManagerClient* clien
 }
 
 void CMyCitrixMCUSBButtonDevice::Unbind() {
-    CCriticalSectionLocker locker(bindingLock);
-    channelClient = nullptr;
+    {
+        CCriticalSectionLocker locker(bindingLock);
+        channelClient = nullptr;
+    }
+    route.Disconnected();
+}
+
+bool CMyCitrixMCUSBButtonDevice::Connect() {
+    bool started = false;
+    try {
+        started = CUSBButtonDevice::Connect();  // closes the old opening first
+    } catch (...) {
+        route.Disconnected();  // the path could not be opened: nothing is connected now
+        throw;
+    }
+    // The path came from the server, but Connect opened it only as one the platform lists now
+    // (compared in lower case): in lower case it is the local listing's own, and that is what the
+    // sessions' shared record holds.
+    route.Connected(LowerCaseACP(GetDescriptor().hidInfo.devicePath));
+    return started;
+}
+
+void CMyCitrixMCUSBButtonDevice::Disconnect() {
+    route.Disconnected();
+    CUSBButtonDevice::Disconnect();
 }
 
 void CMyCitrixMCUSBButtonDevice::SetLEDsThenReply(const std::list<LEDSetting>& settings) {
@@ -42,6 +66,14 @@ void CMyCitrixMCUSBButtonDevice::SetLEDsThenReply(const std::list<LEDSetting>& s
 
 CMyCitrixMCUSBButtonDevice& CMyCitrixMCUSBButtonDevice::operator=(const CMyCitrixMCUSBButtonDevice& other) {
     CUSBButtonDevice::operator=(other);  // a no-op for the device itself
+    // The device now has the other's interface open when the other has it open.
+    if (&other != this) {
+        if (IsConnected()) {
+            route.Connected(other.route.Path());
+        } else {
+            route.Disconnected();
+        }
+    }
     return *this;
 }
 
@@ -50,6 +82,13 @@ void CMyCitrixMCUSBButtonDevice::OnButtonPressed(const int32_t& code, const int3
     const int32_t button = code;
     const int32_t flag = pressed;
     const ObjectHandle handle = serverHandle.load();
+    // Asked before the lock: the route may look at the sessions' shared record.
+    if (!route.Sends(button, flag)) {
+        if (IsTraceLogOn(kClientLogPath)) {
+            TraceDispatcher(FormatString("Button %i, %i goes to the session the user works in, not this one", button, flag));
+        }
+        return;
+    }
     // Checked and queued under one lock, so an Unbind on the engine thread cannot fall between.
     CCriticalSectionLocker locker(bindingLock);
     if (!channelClient) return;

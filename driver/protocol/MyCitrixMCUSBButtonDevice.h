@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <list>
 
+#include "ButtonRoute.h"
 #include "CriticalSection.h"
 #include "MessageType.h"
 #include "USBButtonDevice.h"
@@ -34,6 +35,11 @@ public:
     void Bind(CCitrixUSBButtonDeviceManagerClient* client, ObjectHandle handle);
     void Unbind();
 
+    // Engine thread: the device model's Connect and Disconnect, which also tell the route which
+    // interface this session has connected (see CButtonRoute).
+    bool Connect() override;
+    void Disconnect() override;
+
     // Engine thread, for the server's SetLEDs: the LED report goes to the device's writer thread,
     // and SetLEDsReply follows once the device has taken it (from the writer thread, or at once
     // when there is nothing to write). A write that fails is traced as an error and answered with
@@ -41,8 +47,10 @@ public:
     // and no reply, what the device model throws before the write (see QueueLEDs).
     void SetLEDsThenReply(const std::list<LEDSetting>& settings);
 
-    // Reader thread. Button 16 is never reported and not traced; every other change sends one
-    // ButtonEvent and traces "On button pressed %i, %i". Nothing while unbound.
+    // Reader thread. Button 16 is never reported and not traced; every other change that the
+    // route lets this session send (see CButtonRoute) sends one ButtonEvent and traces "On button
+    // pressed %i, %i"; one it holds back for another session is traced as such. Nothing while
+    // unbound.
     void OnButtonPressed(const int32_t& code, const int32_t& pressed) override;
 
     // Set by Bind; the dispatcher looks the device up by it.
@@ -52,4 +60,5 @@ private:
     CCriticalSectionClass bindingLock;                     // guards the two below
     CCitrixUSBButtonDeviceManagerClient* channelClient = nullptr;  // not owned; null while unbound
     uint32_t load = 0;  // the load of the module the device was bound in
+    CButtonRoute route;  // its own lock; the engine thread connects it, the reader asks it
 };

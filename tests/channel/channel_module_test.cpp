@@ -130,7 +130,12 @@ TEST_F(DriverModule, OpenFetchesTheEngineTablesOpensTovUSBAndRegistersTheHook) {
     EngineSimulator& s = Started();
     EXPECT_EQ(s.RequestedSubsystems(), enginesim::LibraryManager::SubsystemNames());
     EXPECT_EQ(s.Wd().OpenedChannelName(), "TovUSB");
-    const auto calls = s.Wd().Calls();
+    // Beside these two, a Windows driver asks for the session's window (class 81) at the open and
+    // at the polls while it has none; the simulated WD knows none.
+    std::vector<enginesim::WdCallRecord> calls;
+    for (const auto& call : s.Wd().Calls()) {
+        if (call.infoClass != ica::kWdClassIcaWindowInfo) calls.push_back(call);
+    }
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[0].index, 6);
     EXPECT_EQ(calls[0].infoClass, 33);

@@ -472,6 +472,9 @@ TEST_F(MsiPackageTest, RepairAndUpgradeKeepOneTaskAndTheSwitchedOffTaskStaysAway
     InstallICAClient64("Alpha");
     ASSERT_EQ(0u, Install(TOV_MSI_PATH, root + "install.log")) << ReadLog(root + "install.log");
     EXPECT_EQ(1, TovUSBTaskCount());
+    std::string buttonsGoTo;
+    EXPECT_TRUE(GetString(KEY_WOW64_32KEY, "SOFTWARE\\Tovaro\\TovUSB", "ButtonsGoTo", buttonsGoTo));
+    EXPECT_EQ("LastActiveSession", buttonsGoTo);
     ASSERT_EQ(0u, Repair(TOV_MSI_PATH, root + "repair.log")) << ReadLog(root + "repair.log");
     EXPECT_EQ(1, TovUSBTaskCount());
     ASSERT_EQ(0u, Install(TOV_MSI_NEWER_PATH, root + "upgrade.log")) << ReadLog(root + "upgrade.log");
@@ -482,7 +485,9 @@ TEST_F(MsiPackageTest, RepairAndUpgradeKeepOneTaskAndTheSwitchedOffTaskStaysAway
 
     // Switched off at install: no task, and a repair and an upgrade without the property remember
     // the choice. The channel itself is registered all the same.
-    ASSERT_EQ(0u, Install(TOV_MSI_PATH, root + "off.log", " TOVUSB_SELFHEAL=0")) << ReadLog(root + "off.log");
+    // The sessions' switch is remembered the same way.
+    ASSERT_EQ(0u, Install(TOV_MSI_PATH, root + "off.log", " TOVUSB_SELFHEAL=0 TOVUSB_BUTTONSGOTO=EverySession"))
+        << ReadLog(root + "off.log");
     EXPECT_EQ(0, TovUSBTaskCount());
     EXPECT_FALSE(FileExists(healTaskDefinition));
     ExpectRegistered(KEY_WOW64_64KEY, clientFolder64, kMachineX64, "Alpha, TovUSB");
@@ -490,6 +495,8 @@ TEST_F(MsiPackageTest, RepairAndUpgradeKeepOneTaskAndTheSwitchedOffTaskStaysAway
     EXPECT_EQ(0, TovUSBTaskCount());
     ASSERT_EQ(0u, Install(TOV_MSI_NEWER_PATH, root + "off-upgrade.log")) << ReadLog(root + "off-upgrade.log");
     EXPECT_EQ(0, TovUSBTaskCount());
+    EXPECT_TRUE(GetString(KEY_WOW64_32KEY, "SOFTWARE\\Tovaro\\TovUSB", "ButtonsGoTo", buttonsGoTo));
+    EXPECT_EQ("EverySession", buttonsGoTo);
     EXPECT_FALSE(FileExists(healTaskDefinition));
     // Switched on again by a repair that says so.
     ASSERT_EQ(0u, Repair(TOV_MSI_NEWER_PATH, root + "on.log", " TOVUSB_SELFHEAL=1")) << ReadLog(root + "on.log");

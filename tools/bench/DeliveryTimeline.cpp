@@ -2,7 +2,8 @@
 // block left, relative to the first report of the burst. The channel client sends at most one block
 // per poll and at least 60 ms after the previous one. After each timeline: how long every call of
 // that session (start, device connected, burst, device deleted, end) held the engine thread. Then
-// the stops with devices that do not let go (StopTimes).
+// the stops with devices that do not let go (StopTimes), and the sessions' foreground check
+// (SessionCheckCost).
 #include <cstdio>
 
 #include "BenchSupport.h"
@@ -81,6 +82,7 @@ int DeliveryTimeline(const Settings&) {
     bool ok = true;
     for (uint32_t interval : {10u, 60u, 100u}) ok = Run(interval) && ok;
     ok = StopTimes() && ok;
+    ok = SessionCheckCost() && ok;
     return ok ? 0 : 1;
 }
 

@@ -20,5 +20,6 @@ int HotPlugPolls(const Settings& settings);
 int ReaderInstructions(const Settings& settings);
 // Part of the timeline: the stops with a stuck reader and a held write; false when not measured.
 bool StopTimes();
+bool SessionCheckCost();  // part of DeliveryTimeline
 
 }  // namespace bench

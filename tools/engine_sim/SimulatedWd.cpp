@@ -48,6 +48,12 @@ void SimulatedWd::SetMaxWriteSize(uint16_t size) {
     options.maxWriteSize = size;
 }
 
+void SimulatedWd::SetIcaWindow(void* window, uint32_t mode) {
+    std::lock_guard<std::mutex> lock(mutex);
+    options.icaWindow = window;
+    options.icaWindowMode = mode;
+}
+
 void SimulatedWd::RefuseNextWrites(unsigned count) {
     std::lock_guard<std::mutex> lock(mutex);
     refusal = count ? Refusal::Next : Refusal::None;
@@ -174,6 +180,18 @@ int SimulatedWd::QueryInformation(WDQUERYINFORMATION* query) {
             openedName = open->pVCName;
             open->Channel = options.channelNumber;
             query->WdReturnLength = sizeof(OPENVIRTUALCHANNEL);
+            rc = 0;
+        }
+    } else if (query->WdInformationClass == ica::kWdClassIcaWindowInfo) {
+        std::lock_guard<std::mutex> lock(mutex);
+        auto* info = static_cast<WDICAWINDOWINFO*>(query->pWdInformation);
+        if (!info || query->WdInformationLength != sizeof(WDICAWINDOWINFO)) {
+            rc = kBadParameter;
+        } else if (options.icaWindow) {
+            *info = WDICAWINDOWINFO{};
+            info->hwnd = options.icaWindow;
+            info->mode = options.icaWindowMode;
+            query->WdReturnLength = sizeof(WDICAWINDOWINFO);
             rc = 0;
         }
     }

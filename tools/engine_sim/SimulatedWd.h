@@ -23,6 +23,10 @@ struct WdOptions {
     int openRefusal = 0;            // non-zero: "open virtual channel" fails with this code
     int hookRefusal = 0;            // non-zero: the write-hook registration fails with this code
     bool noProcedureTable = false;  // the WD link carries no procedure table
+    // Answered to "get ICA window info" (Windows); null: the query is refused, as by a client that
+    // does not know the class.
+    void* icaWindow = nullptr;
+    uint32_t icaWindowMode = 0;
 };
 
 // One block the driver handed to QueueVirtualWrite and the WD accepted.
@@ -56,6 +60,7 @@ public:
     void SetHookRefusal(int code);
     void SetNoProcedureTable(bool on);
     void SetMaxWriteSize(uint16_t size);
+    void SetIcaWindow(void* window, uint32_t mode);
 
     // QueueVirtualWrite refusals (each refusal answers 1016 and takes nothing); any thread.
     void RefuseNextWrites(unsigned count);
